@@ -1,0 +1,25 @@
+# Installs the Debian packages the build needs that are not there yet.
+# Sourced by the README's commands.
+
+ostra_packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  googletest libgtest-dev libgmock-dev
+  g++-mingw-w64-x86-64
+)
+
+ostra_install_missing() {
+  local missing=() pkg
+  for pkg in "${ostra_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+ostra_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+ostra_jobs=$(nproc 2>/dev/null || echo 2)

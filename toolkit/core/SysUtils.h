@@ -1,0 +1,69 @@
+#pragma once
+// Strings, conversions, Format and the base exceptions of the toolkit.
+
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+#include <string>
+#include <variant>
+
+// 8-bit string: one byte per character, never converted.
+using AnsiString = std::string;
+// UTF-16 string, the text of the user interface.
+using UnicodeString = std::u16string;
+
+class Exception : public std::exception {
+public:
+    explicit Exception(AnsiString Msg) : FMessage(std::move(Msg)) {}
+    const AnsiString& Message() const noexcept { return FMessage; }
+    const char* what() const noexcept override { return FMessage.c_str(); }
+
+private:
+    AnsiString FMessage;
+};
+
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// One argument of Format: an integer or a string.
+class TVarRec {
+public:
+    template <class T>
+        requires std::is_integral_v<T>
+    TVarRec(T Value) : FValue(static_cast<int64_t>(Value)) {}
+    TVarRec(const char* Value) : FValue(AnsiString(Value)) {}
+    TVarRec(AnsiString Value) : FValue(std::move(Value)) {}
+    TVarRec(const UnicodeString& Value);
+
+    const std::variant<int64_t, AnsiString>& Value() const { return FValue; }
+
+private:
+    std::variant<int64_t, AnsiString> FValue;
+};
+
+// Formats %s (string) and %d (integer) directives and %% ; anything else, or
+// an argument of the wrong kind or count, raises EConvertError.
+AnsiString Format(const AnsiString& Fmt, std::initializer_list<TVarRec> Args);
+
+AnsiString IntToStr(int64_t Value);
+// Decimal, or hexadecimal with a leading '$' or "0x"; leading blanks and a sign
+// are accepted. Anything else, or a value out of the 32-bit range, raises
+// EConvertError "'%s' is not a valid integer value".
+int32_t StrToInt(const AnsiString& S);
+
+// Removes leading and trailing characters of code 32 or less.
+AnsiString Trim(const AnsiString& S);
+UnicodeString Trim(const UnicodeString& S);
+
+// The system's ANSI code page: UTF-8 on POSIX, CP_ACP on Windows. Bytes that
+// are not valid in it decode to U+FFFD.
+UnicodeString AnsiToUnicode(const AnsiString& S);
+AnsiString UnicodeToAnsi(const UnicodeString& S);
+// UTF-8 on every platform (messages, file formats).
+UnicodeString Utf8ToUnicode(const std::string& S);
+std::string UnicodeToUtf8(const UnicodeString& S);
+
+// The platform's text for an error code (strerror on POSIX).
+AnsiString SysErrorMessage(int ErrorCode);
