@@ -103,7 +103,9 @@ OSTRA_CLASSINFO_IMPL(TStringList)
 
 int TStringList::Add(const AnsiString& S) {
     auto at = FSorted ? std::upper_bound(FItems.begin(), FItems.end(), S) : FItems.end();
-    return static_cast<int>(FItems.insert(at, S) - FItems.begin());
+    const auto index = at - FItems.begin();  // before the insert, which may reallocate
+    FItems.insert(at, S);
+    return static_cast<int>(index);
 }
 
 void TStringList::SetSorted(bool Value) {

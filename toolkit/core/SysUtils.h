@@ -43,8 +43,9 @@ private:
     std::variant<int64_t, AnsiString> FValue;
 };
 
-// Formats %s (string) and %d (integer) directives and %% ; anything else, or
-// an argument of the wrong kind or count, raises EConvertError.
+// Formats %s (string) and %d (integer) directives and %%; any other
+// directive, an argument of the wrong kind or too few arguments raise
+// EConvertError. Arguments left over are ignored.
 AnsiString Format(const AnsiString& Fmt, std::initializer_list<TVarRec> Args);
 
 AnsiString IntToStr(int64_t Value);

@@ -109,7 +109,12 @@ struct PropTraits;
 template <class T>
     requires((std::is_integral_v<T> && !std::is_same_v<T, char>) || std::is_enum_v<T>)
 struct PropTraits<T> {
-    static TPropValue To(T v) { return static_cast<int64_t>(v); }
+    static TPropValue To(T v) {
+        if constexpr (std::is_same_v<T, char>)
+            return static_cast<int64_t>(static_cast<unsigned char>(v));  // 8-bit characters are 0..255
+        else
+            return static_cast<int64_t>(v);
+    }
     static T From(const TPropValue& v) { return static_cast<T>(std::get<int64_t>(v)); }
 };
 // Characters stream as their byte value, 0..255.
