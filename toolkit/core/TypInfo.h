@@ -163,47 +163,42 @@ public:
 
     template <class G, class S>
     TClassInfoBuilder& Property(std::string Name, TTypeKind Kind, G Getter, S Setter,
-                                std::optional<TPropValue> Default = std::nullopt,
+                                const std::optional<TPropValue>& Default = std::nullopt,
                                 const TEnumTypeInfo* EnumType = nullptr) {
-        using T = typinfo_detail::Plain<std::invoke_result_t<G, const C&>>;
-        using Traits = typinfo_detail::PropTraits<T>;
-        TPropInfo p;
-        p.Name = std::move(Name);
-        p.Kind = Kind;
-        p.EnumType = EnumType;
-        p.Default = std::move(Default);
-        p.Get = [Getter](const TObject& o) { return Traits::To(std::invoke(Getter, static_cast<const C&>(o))); };
-        p.Set = [Setter](TObject& o, const TPropValue& v) { std::invoke(Setter, static_cast<C&>(o), Traits::From(v)); };
-        FInfo.Properties.push_back(std::move(p));
+        TPropInfo& p = Add(std::move(Name), Kind, Getter, Setter, EnumType);
+        if (Default) p.Default.emplace(*Default);
         return *this;
     }
 
     TClassInfoBuilder& Int(std::string Name, auto Getter, auto Setter, std::optional<int64_t> Default) {
-        return Property(std::move(Name), tkInteger, Getter, Setter, Wrap(Default));
+        return Numeric(std::move(Name), tkInteger, Getter, Setter, Default);
     }
     TClassInfoBuilder& UInt(std::string Name, auto Getter, auto Setter, std::optional<int64_t> Default) {
-        return Property(std::move(Name), tkUnsigned, Getter, Setter, Wrap(Default));
+        return Numeric(std::move(Name), tkUnsigned, Getter, Setter, Default);
     }
     TClassInfoBuilder& Bool(std::string Name, auto Getter, auto Setter, std::optional<bool> Default) {
-        return Property(std::move(Name), tkBoolean, Getter, Setter,
-                        Default ? std::optional<TPropValue>(int64_t{*Default}) : std::nullopt);
+        return Numeric(std::move(Name), tkBoolean, Getter, Setter,
+                       Default ? std::optional<int64_t>(*Default) : std::nullopt);
     }
     TClassInfoBuilder& Char(std::string Name, auto Getter, auto Setter, std::optional<int64_t> Default) {
-        return Property(std::move(Name), tkChar, Getter, Setter, Wrap(Default));
+        return Numeric(std::move(Name), tkChar, Getter, Setter, Default);
     }
     TClassInfoBuilder& Color(std::string Name, auto Getter, auto Setter, std::optional<int64_t> Default) {
-        return Property(std::move(Name), tkColor, Getter, Setter, Wrap(Default));
+        return Numeric(std::move(Name), tkColor, Getter, Setter, Default);
     }
     TClassInfoBuilder& Float(std::string Name, auto Getter, auto Setter, std::optional<double> Default) {
-        return Property(std::move(Name), tkFloat, Getter, Setter,
-                        Default ? std::optional<TPropValue>(*Default) : std::nullopt);
+        TPropInfo& p = Add(std::move(Name), tkFloat, Getter, Setter, nullptr);
+        if (Default) p.Default.emplace(*Default);
+        return *this;
     }
     // Strings have no declared default: written whenever they are not empty.
     TClassInfoBuilder& Str(std::string Name, auto Getter, auto Setter) {
-        return Property(std::move(Name), tkString, Getter, Setter);
+        Add(std::move(Name), tkString, Getter, Setter, nullptr);
+        return *this;
     }
     TClassInfoBuilder& UStr(std::string Name, auto Getter, auto Setter) {
-        return Property(std::move(Name), tkUString, Getter, Setter);
+        Add(std::move(Name), tkUString, Getter, Setter, nullptr);
+        return *this;
     }
 
     // An enumeration property: streamed by member name.
@@ -211,14 +206,17 @@ public:
         requires std::is_enum_v<E>
     TClassInfoBuilder& Enum(std::string Name, G Getter, S Setter, E Default) {
         using T = typinfo_detail::Plain<std::invoke_result_t<G, const C&>>;
-        return Property(std::move(Name), tkEnumeration, Getter, Setter,
-                        TPropValue(static_cast<int64_t>(Default)), &EnumTypeInfo<T>());
+        Add(std::move(Name), tkEnumeration, Getter, Setter, &EnumTypeInfo<T>())
+            .Default.emplace(static_cast<int64_t>(Default));
+        return *this;
     }
 
-    // A set property over enumeration E.
+    // A set property over enumeration E; the default is a mask of member ordinals.
     template <class E, class G, class S>
-    TClassInfoBuilder& SetOf(std::string Name, G Getter, S Setter, std::optional<TPropValue> Default) {
-        return Property(std::move(Name), tkSet, Getter, Setter, std::move(Default), &EnumTypeInfo<E>());
+    TClassInfoBuilder& SetOf(std::string Name, G Getter, S Setter, std::optional<int64_t> Default) {
+        TPropInfo& p = Add(std::move(Name), tkSet, Getter, Setter, &EnumTypeInfo<E>());
+        if (Default) p.Default.emplace(*Default);
+        return *this;
     }
 
     // A nested persistent object, owned by C, whose properties are streamed as Name.Prop.
@@ -284,8 +282,26 @@ public:
     TClassInfo Build() { return std::move(FInfo); }
 
 private:
-    static std::optional<TPropValue> Wrap(std::optional<int64_t> v) {
-        return v ? std::optional<TPropValue>(*v) : std::nullopt;
+    // Appends a property without a default and returns it. Defaults are
+    // emplaced in place: copying an optional variant of strings around trips
+    // g++ 12's maybe-uninitialized analysis at -O2.
+    template <class G, class S>
+    TPropInfo& Add(std::string Name, TTypeKind Kind, G Getter, S Setter, const TEnumTypeInfo* EnumType) {
+        using T = typinfo_detail::Plain<std::invoke_result_t<G, const C&>>;
+        using Traits = typinfo_detail::PropTraits<T>;
+        TPropInfo& p = FInfo.Properties.emplace_back();
+        p.Name = std::move(Name);
+        p.Kind = Kind;
+        p.EnumType = EnumType;
+        p.Get = [Getter](const TObject& o) { return Traits::To(std::invoke(Getter, static_cast<const C&>(o))); };
+        p.Set = [Setter](TObject& o, const TPropValue& v) { std::invoke(Setter, static_cast<C&>(o), Traits::From(v)); };
+        return p;
+    }
+    TClassInfoBuilder& Numeric(std::string Name, TTypeKind Kind, auto Getter, auto Setter,
+                               std::optional<int64_t> Default) {
+        TPropInfo& p = Add(std::move(Name), Kind, Getter, Setter, nullptr);
+        if (Default) p.Default.emplace(*Default);
+        return *this;
     }
     TClassInfo FInfo;
 };

@@ -217,7 +217,7 @@ const TClassInfo& TTestControl::StaticClassInfo() {
             .Bool("AutoSize", &C::GetAutoSize, &C::SetAutoSize, std::nullopt)
             .Char("Hotkey", &C::GetHotkey, &C::SetHotkey, 17)
             .Enum("Style", &C::GetStyle, &C::SetStyle, tsFlat)
-            .SetOf<TTestFontStyle>("FontStyle", &C::GetFontStyle, &C::SetFontStyle, TPropValue(int64_t{0}))
+            .SetOf<TTestFontStyle>("FontStyle", &C::GetFontStyle, &C::SetFontStyle, 0)
             .Str("Caption", &C::GetCaption, &C::SetCaption)
             .UStr("Hint", &C::GetHint, &C::SetHint)
             .Float("Ratio", &C::GetRatio, &C::SetRatio, 1.5)
