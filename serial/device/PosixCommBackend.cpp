@@ -1,0 +1,200 @@
+// The communications calls on termios. Handles are our own numbers, never
+// reused, so a stale handle can never reach a descriptor that was opened since.
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+
+#include "serial/device/CommBackend.h"
+#include "serial/device/PortNames.h"
+#include "serial/device/PosixPort.h"
+#include "serial/device/PresentPorts.h"
+
+namespace {
+
+thread_local DWORD LastError = 0;
+
+BOOL Report(int Error) {
+    if (Error != 0) LastError = static_cast<DWORD>(Error);
+    return Error == 0;
+}
+
+class THandleTable {
+public:
+    HANDLE Add(std::shared_ptr<TPosixPort> Port) {
+        std::lock_guard lock(FLock);
+        const HANDLE handle = FNext++;
+        FPorts.emplace(handle, std::move(Port));
+        return handle;
+    }
+
+    std::shared_ptr<TPosixPort> Find(HANDLE Handle) const {
+        std::lock_guard lock(FLock);
+        const auto it = FPorts.find(Handle);
+        return it == FPorts.end() ? nullptr : it->second;
+    }
+
+    std::shared_ptr<TPosixPort> Remove(HANDLE Handle) {
+        std::lock_guard lock(FLock);
+        auto node = FPorts.extract(Handle);
+        return node ? std::move(node.mapped()) : nullptr;
+    }
+
+private:
+    mutable std::mutex FLock;
+    std::unordered_map<HANDLE, std::shared_ptr<TPosixPort>> FPorts;
+    HANDLE FNext = 1;
+};
+
+int OpenFlags(DWORD DesiredAccess) {
+    const bool read = DesiredAccess & GENERIC_READ;
+    const bool write = DesiredAccess & GENERIC_WRITE;
+    return read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+}
+
+// "\\.\NAME" names the device NAME.
+std::string PortName(std::string_view FileName) {
+    constexpr std::string_view devicePrefix = R"(\\.\)";
+    if (FileName.starts_with(devicePrefix)) FileName.remove_prefix(devicePrefix.size());
+    return std::string(FileName);
+}
+
+class TPosixCommBackend final : public TCommBackend {
+public:
+    HANDLE CreateFileA(const char* FileName, DWORD DesiredAccess, DWORD, SECURITY_ATTRIBUTES*,
+                       DWORD CreationDisposition, DWORD FlagsAndAttributes, HANDLE) override {
+        if (!FileName || CreationDisposition != OPEN_EXISTING || (FlagsAndAttributes & FILE_FLAG_OVERLAPPED)) {
+            Report(EINVAL);
+            return INVALID_HANDLE_VALUE;
+        }
+        std::shared_ptr<TPosixPort> port;
+        const int error = TPosixPort::Open(ResolvePortPath(PortName(FileName)), OpenFlags(DesiredAccess), port);
+        if (error != 0) {
+            Report(error);
+            return INVALID_HANDLE_VALUE;
+        }
+        return FHandles.Add(std::move(port));
+    }
+
+    BOOL SetCommState(HANDLE File, const DCB* Dcb) override {
+        return On(File, [&](TPosixPort& port) { return Dcb ? port.SetState(*Dcb) : EINVAL; });
+    }
+
+    BOOL GetCommState(HANDLE File, DCB* Dcb) override {
+        return On(File, [&](TPosixPort& port) { return Dcb ? port.GetState(*Dcb) : EINVAL; });
+    }
+
+    BOOL SetCommTimeouts(HANDLE File, const COMMTIMEOUTS* Timeouts) override {
+        return On(File, [&](TPosixPort& port) {
+            if (!Timeouts) return EINVAL;
+            port.SetTimeouts(*Timeouts);
+            return 0;
+        });
+    }
+
+    // The kernel sizes its own queues.
+    BOOL SetupComm(HANDLE File, DWORD, DWORD) override {
+        return On(File, [](TPosixPort&) { return 0; });
+    }
+
+    BOOL PurgeComm(HANDLE File, DWORD Flags) override {
+        return On(File, [&](TPosixPort& port) { return port.Purge(Flags); });
+    }
+
+    BOOL ClearCommError(HANDLE File, DWORD* Errors, COMSTAT* Stat) override {
+        return On(File, [&](TPosixPort& port) {
+            DWORD errors = 0;
+            COMSTAT stat{};
+            const int error = port.QueryStatus(errors, stat);
+            if (error == 0 && Errors) *Errors = errors;
+            if (error == 0 && Stat) *Stat = stat;
+            return error;
+        });
+    }
+
+    BOOL ReadFile(HANDLE File, void* Buffer, DWORD BytesToRead, DWORD* BytesRead, OVERLAPPED*) override {
+        DWORD done = 0;
+        const BOOL ok =
+            On(File, [&](TPosixPort& port) { return port.Read(static_cast<char*>(Buffer), BytesToRead, done); });
+        if (BytesRead) *BytesRead = done;
+        return ok;
+    }
+
+    BOOL WriteFile(HANDLE File, const void* Buffer, DWORD BytesToWrite, DWORD* BytesWritten,
+                   OVERLAPPED*) override {
+        DWORD done = 0;
+        const BOOL ok = On(
+            File, [&](TPosixPort& port) { return port.Write(static_cast<const char*>(Buffer), BytesToWrite, done); });
+        if (BytesWritten) *BytesWritten = done;
+        return ok;
+    }
+
+    BOOL GetCommModemStatus(HANDLE File, DWORD* ModemStat) override {
+        return On(File, [&](TPosixPort& port) {
+            DWORD status = 0;
+            const int error = port.ModemStatus(status);
+            if (error == 0 && ModemStat) *ModemStat = status;
+            return error;
+        });
+    }
+
+    BOOL EscapeCommFunction(HANDLE File, DWORD Func) override {
+        return On(File, [&](TPosixPort& port) { return port.Escape(Func); });
+    }
+
+    BOOL CloseHandle(HANDLE Object) override {
+        const std::shared_ptr<TPosixPort> port = FHandles.Remove(Object);
+        if (!port) return Report(EBADF);
+        // Calls still running on other threads hold the port; the last one closes it.
+        port->Shutdown();
+        return true;
+    }
+
+    DWORD GetLastError() override { return LastError; }
+
+    void Sleep(DWORD Milliseconds) override {
+        if (Milliseconds == 0)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(Milliseconds));
+    }
+
+    // There are no Windows libraries here; the engine then goes without them.
+    HMODULE GetModuleHandleA(const char*) override { return NoLibrary(); }
+    HMODULE LoadLibraryA(const char*) override { return NoLibrary(); }
+    FARPROC GetProcAddress(HMODULE, const char*) override {
+        Report(ENOENT);
+        return nullptr;
+    }
+
+    std::vector<std::string> PresentPortNames() override {
+        return ListPresentPorts(SysfsTtyDir(), EnvironmentPortMap());
+    }
+
+private:
+    template <class TAction>
+    BOOL On(HANDLE File, TAction&& Action) {
+        const std::shared_ptr<TPosixPort> port = FHandles.Find(File);
+        return Report(port ? Action(*port) : EBADF);
+    }
+
+    static HMODULE NoLibrary() {
+        Report(ENOENT);
+        return nullptr;
+    }
+
+    THandleTable FHandles;
+};
+
+}  // namespace
+
+TCommBackend& WinComm::PlatformCommBackend() {
+    // Never destroyed: threads may still use it while the process ends.
+    static TCommBackend* const backend = new TPosixCommBackend;
+    return *backend;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// A pseudo-terminal as the far end of a serial port, mapped to a COM name
+// through OSTRA_PORTS, and a wait that serves the main thread's hand-offs.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+// Opens a pty pair; the slave is reachable under the COM names given to
+// MapPorts. The master side stays with the test.
+class TPty {
+public:
+    TPty();
+    ~TPty();
+    TPty(const TPty&) = delete;
+    TPty& operator=(const TPty&) = delete;
+
+    int Master() const { return FMaster; }
+    const std::string& SlavePath() const { return FSlavePath; }
+    // Writes all of Data to the master (what the port will receive).
+    void Send(const std::string& Data) const;
+    // Reads from the master until Count bytes arrived or the deadline passed.
+    std::string Receive(std::size_t Count, std::chrono::milliseconds Deadline = std::chrono::seconds(10)) const;
+    // Closes the master: the device behind the port vanishes.
+    void CloseMaster();
+
+private:
+    int FMaster = -1;
+    std::string FSlavePath;
+};
+
+// Sets OSTRA_PORTS to Map ("COM5=/dev/pts/3;COM6=…") for the lifetime of the
+// object, restoring the previous value after.
+class TPortMap {
+public:
+    explicit TPortMap(const std::string& Map);
+    ~TPortMap();
+
+private:
+    std::string FOld;
+    bool FHadOld;
+};
+
+// Serves hand-offs on the calling (main) thread until Condition holds or the
+// deadline passes; returns Condition's final value.
+bool WaitUntil(const std::function<bool()>& Condition,
+               std::chrono::milliseconds Deadline = std::chrono::seconds(10));
