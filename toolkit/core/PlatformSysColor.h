@@ -1,0 +1,7 @@
+#pragma once
+// The system's own colour lookup on Windows. It lives in a source file of its
+// own because <windows.h> declares a GetSysColor of its own.
+
+#include <cstdint>
+
+int32_t PlatformSysColor(int Index);
