@@ -1,5 +1,6 @@
 #include "tests/support/Pty.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -65,6 +66,15 @@ TPortMap::~TPortMap() {
         setenv("OSTRA_PORTS", FOld.c_str(), 1);
     else
         unsetenv("OSTRA_PORTS");
+}
+
+int OpenDescriptorCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
 }
 
 bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Deadline) {

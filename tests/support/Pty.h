@@ -41,6 +41,9 @@ private:
     bool FHadOld;
 };
 
+// The number of descriptors this process has open, to catch leaks.
+int OpenDescriptorCount();
+
 // Serves hand-offs on the calling (main) thread until Condition holds or the
 // deadline passes; returns Condition's final value.
 bool WaitUntil(const std::function<bool()>& Condition,

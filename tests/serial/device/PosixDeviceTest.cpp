@@ -1,7 +1,6 @@
 // The POSIX backend on a real pseudo-terminal: opening, line settings as the
 // terminal sees them, reads under each time-out mode, writes, purges, line
 // control, failures and descriptor hygiene.
-#include <dirent.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,15 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string LastErrorText() { return SysErrorMessage(static_cast<int>(CommBackend().GetLastError())); }
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++count;
-        closedir(dir);
-    }
-    return count;
-}
 
 DCB Dcb9600() {
     DCB dcb{};
