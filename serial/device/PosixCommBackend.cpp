@@ -3,9 +3,12 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -26,28 +29,40 @@ BOOL Report(int Error) {
 
 class THandleTable {
 public:
-    HANDLE Add(std::shared_ptr<TPosixPort> Port) {
+    HANDLE Add(std::shared_ptr<TPosixPort> Port, std::string Name) {
         std::lock_guard lock(FLock);
         const HANDLE handle = FNext++;
-        FPorts.emplace(handle, std::move(Port));
+        FPorts.emplace(handle, TEntry{std::move(Port), std::move(Name)});
         return handle;
     }
 
     std::shared_ptr<TPosixPort> Find(HANDLE Handle) const {
         std::lock_guard lock(FLock);
         const auto it = FPorts.find(Handle);
-        return it == FPorts.end() ? nullptr : it->second;
+        return it == FPorts.end() ? nullptr : it->second.Port;
     }
 
     std::shared_ptr<TPosixPort> Remove(HANDLE Handle) {
         std::lock_guard lock(FLock);
         auto node = FPorts.extract(Handle);
-        return node ? std::move(node.mapped()) : nullptr;
+        return node ? std::move(node.mapped().Port) : nullptr;
+    }
+
+    // The names the open ports were opened under, each once, in byte order.
+    std::set<std::string> OpenNames() const {
+        std::lock_guard lock(FLock);
+        std::set<std::string> names;
+        for (const auto& [handle, entry] : FPorts) names.insert(entry.Name);
+        return names;
     }
 
 private:
+    struct TEntry {
+        std::shared_ptr<TPosixPort> Port;
+        std::string Name;
+    };
     mutable std::mutex FLock;
-    std::unordered_map<HANDLE, std::shared_ptr<TPosixPort>> FPorts;
+    std::unordered_map<HANDLE, TEntry> FPorts;
     HANDLE FNext = 1;
 };
 
@@ -73,12 +88,13 @@ public:
             return INVALID_HANDLE_VALUE;
         }
         std::shared_ptr<TPosixPort> port;
-        const int error = TPosixPort::Open(ResolvePortPath(PortName(FileName)), OpenFlags(DesiredAccess), port);
+        std::string name = PortName(FileName);
+        const int error = TPosixPort::Open(ResolvePortPath(name), OpenFlags(DesiredAccess), port);
         if (error != 0) {
             Report(error);
             return INVALID_HANDLE_VALUE;
         }
-        return FHandles.Add(std::move(port));
+        return FHandles.Add(std::move(port), std::move(name));
     }
 
     BOOL SetCommState(HANDLE File, const DCB* Dcb) override {
@@ -172,8 +188,18 @@ public:
         return nullptr;
     }
 
+    // A port opened under a name of its own (a path, or a kernel name that the
+    // list gives as a COM name) is present while its device node exists, so
+    // the receive loop's presence check keeps it and notices when it goes.
     std::vector<std::string> PresentPortNames() override {
-        return ListPresentPorts(SysfsTtyDir(), EnvironmentPortMap());
+        const TPortMapEntries map = EnvironmentPortMap();
+        std::vector<std::string> names = ListPresentPorts(SysfsTtyDir(), map);
+        for (const std::string& open : FHandles.OpenNames()) {
+            const bool listed = std::find(names.begin(), names.end(), open) != names.end();
+            std::error_code error;
+            if (!listed && std::filesystem::exists(ResolvePortPath(open, map), error)) names.push_back(open);
+        }
+        return names;
     }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -430,6 +431,22 @@ TEST_F(PosixDevice, NoWindowsLibrariesToLink) {
     EXPECT_EQ(CommBackend().GetModuleHandleA("winmm.dll"), nullptr);
     EXPECT_EQ(CommBackend().LoadLibraryA("winmm.dll"), nullptr);
     EXPECT_EQ(CommBackend().GetProcAddress(nullptr, "timeBeginPeriod"), nullptr);
+}
+
+bool Lists(const std::vector<std::string>& Names, const std::string& Name) {
+    return std::find(Names.begin(), Names.end(), Name) != Names.end();
+}
+
+// A port opened under a name of its own is present while its device exists,
+// so an open custom port is not taken for vanished.
+TEST_F(PosixDevice, AnOpenCustomPortIsPresentUntilItsDeviceGoes) {
+    EXPECT_FALSE(Lists(CommBackend().PresentPortNames(), Pty.SlavePath()));
+    const HANDLE handle = Open();
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(Lists(CommBackend().PresentPortNames(), Pty.SlavePath()));
+    Pty.CloseMaster();
+    EXPECT_FALSE(Lists(CommBackend().PresentPortNames(), Pty.SlavePath()));
+    CommBackend().CloseHandle(handle);
 }
 
 }  // namespace
