@@ -1,0 +1,77 @@
+#include "bench/BenchSupport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+const char* StreamPattern() {
+    static const std::vector<char> pattern = [] {
+        std::vector<char> bytes(kStreamPeriod);
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+        return bytes;
+    }();
+    return pattern.data();
+}
+
+std::size_t StreamMismatches(uint64_t Offset, const char* Data, std::size_t Size) {
+    std::size_t mismatches = 0;
+    while (Size > 0) {
+        const std::size_t at = Offset % kStreamPeriod;
+        const std::size_t run = std::min(Size, kStreamPeriod - at);
+        if (std::memcmp(Data, StreamPattern() + at, run) != 0)
+            for (std::size_t i = 0; i < run; ++i) mismatches += Data[i] != StreamPattern()[at + i];
+        Offset += run;
+        Data += run;
+        Size -= run;
+    }
+    return mismatches;
+}
+
+TFloodWriter::TFloodWriter(int Fd) : FFd(Fd) {
+    fcntl(FFd, F_SETFL, fcntl(FFd, F_GETFL) | O_NONBLOCK);
+    FThread = std::thread([this] { Run(); });
+}
+
+void TFloodWriter::Stop() {
+    FStop = true;
+    if (FThread.joinable()) FThread.join();
+}
+
+void TFloodWriter::Run() {
+    while (!FStop) {
+        pollfd p{FFd, POLLOUT, 0};
+        if (::poll(&p, 1, 10) <= 0) continue;
+        const std::size_t at = FWritten % kStreamPeriod;
+        const ssize_t n = ::write(FFd, StreamPattern() + at, kStreamPeriod - at);
+        if (n > 0) FWritten += static_cast<uint64_t>(n);
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return;
+    }
+}
+
+int OpenRawTerminal(const std::string& Path) {
+    const int fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    raw.c_cc[VMIN] = 0;  // a read returns what is there, or nothing after 100 ms
+    raw.c_cc[VTIME] = 1;
+    tcsetattr(fd, TCSANOW, &raw);
+    return fd;
+}
+
+void DrainTerminal(const std::string& Path) {
+    const int fd = ::open(Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    tcflush(fd, TCIFLUSH);
+    char buffer[4096];
+    while (::read(fd, buffer, sizeof buffer) > 0) {
+    }
+    ::close(fd);
+}

@@ -1,0 +1,175 @@
+// The receive loop, manual receive and the received-data accessors.
+#include "serial/OrvelSerialPort.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Below this pause the loop polls too often to scan the present ports.
+constexpr uint32_t kPresenceCheckMinDelay = 50;
+
+}  // namespace
+
+// ---- the receive thread --------------------------------------------------------
+
+void TComThread::Execute() {
+    while (!StopRequested()) {
+        if (Owner->FAutoReceive) {
+            PollLineStatus();
+            if (!StopRequested()) PollReceive();
+        }
+        if (!StopRequested()) TThread::Sleep(Owner->FDelay);
+    }
+}
+
+void TComThread::PollLineStatus() {
+    try {
+        if (Owner->UpdateLineStatus(Owner->GetLineStatus(ComDevice))) RaiseEvent(&TComThread::DoExecuteLineStatus);
+    } catch (...) {
+        // A failing handler must not stop reception.
+    }
+}
+
+void TComThread::PollReceive() {
+    AnsiString chunk;
+    try {
+        if (Owner->ReceiveWaiting(ComDevice, [this] { RaiseEvent(&TComThread::DoExecuteReceive); }, chunk)) return;
+    } catch (...) {
+        // The chunk stays stored; a failing handler or log only ends its delivery.
+    }
+    CheckPresence();
+}
+
+void TComThread::CheckPresence() {
+    if (Owner->FDelay < kPresenceCheckMinDelay) return;
+    try {
+        if (!Owner->IsPortPresent()) Terminate();
+    } catch (...) {
+        Terminate();
+    }
+}
+
+void TComThread::DoExecuteReceive() { Owner->NotifyReceive(); }
+
+void TComThread::DoExecuteLineStatus() { Owner->NotifyLineStatus(); }
+
+// ---- reception shared by the loop and ReadBuffer -------------------------------
+
+DWORD TOrvelSerialPort::WaitingCount(HANDLE ComDevice) const {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!CommBackend().ClearCommError(ComDevice, &errors, &stat)) return 0;
+    return stat.cbInQue;
+}
+
+bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const std::function<void()>& RaiseReceive,
+                                      AnsiString& Chunk) {
+    const DWORD waiting = WaitingCount(ComDevice);
+    if (waiting == 0) return false;
+    TBusyScope receiving(FIsReceiving);
+    Chunk.resize(waiting);
+    DWORD read = 0;
+    CommBackend().ReadFile(ComDevice, Chunk.data(), waiting, &read, nullptr);
+    Chunk.resize(std::min(read, waiting));
+    if (Chunk.empty()) return true;
+    StoreChunk(Chunk);
+    RaiseReceive();
+    if (FLogInput) WriteLog(Chunk);
+    return true;
+}
+
+void TOrvelSerialPort::StoreChunk(const AnsiString& Chunk) {
+    std::lock_guard guard(FLock);
+    FReadBuffer = Chunk;
+    if (!FKeepEntireBuffer) return;
+    try {
+        FEntireBuffer += Chunk;
+    } catch (const std::bad_alloc&) {
+        // Out of memory: start accumulating afresh rather than lose this chunk's delivery.
+        AnsiString().swap(FEntireBuffer);
+    }
+}
+
+void TOrvelSerialPort::NotifyReceive() {
+    const TSendReceiveEvent handler = GetOnReceive();
+    if (!handler) return;
+    AnsiString chunk;
+    {
+        std::lock_guard guard(FLock);
+        chunk = FReadBuffer;
+    }
+    handler(this, std::move(chunk));
+}
+
+void TOrvelSerialPort::NotifyLineStatus() {
+    const TLineStatusEvent handler = GetOnLineStatusChange();
+    if (!handler) return;
+    TLineStatusSet lines;
+    {
+        std::lock_guard guard(FLock);
+        lines = FLineStatus;
+    }
+    handler(this, lines);
+}
+
+bool TOrvelSerialPort::UpdateLineStatus(TLineStatusSet Lines) {
+    std::lock_guard guard(FLock);
+    if (Lines == FLineStatus) return false;
+    FLineStatus = Lines;
+    return true;
+}
+
+bool TOrvelSerialPort::IsPortPresent() const {
+    // The port that is open, not the one selected since: changing Port while
+    // connected must not end the connection.
+    return GetExistingCommPorts().Contains(ConnectedTo);
+}
+
+// ---- manual receive and the accessors ------------------------------------------
+
+AnsiString TOrvelSerialPort::ReadBuffer() {
+    if (FAutoReceive) return {};
+    const HANDLE device = CurrentDevice();
+    if (device == INVALID_HANDLE_VALUE) return {};
+    AnsiString chunk;
+    try {
+        if (ReceiveWaiting(device, [this] { NotifyReceive(); }, chunk)) return chunk;
+    } catch (...) {
+        // The chunk was stored before its handler or log failed: it is still the caller's.
+    }
+    try {
+        if (!IsPortPresent()) Close();
+    } catch (...) {
+        // Reading never raises; the next call checks again.
+    }
+    return chunk;
+}
+
+UnicodeString TOrvelSerialPort::GetReadBuffer() const {
+    AnsiString chunk;
+    {
+        std::lock_guard guard(FLock);
+        chunk = FReadBuffer;
+    }
+    return AnsiToUnicode(chunk);
+}
+
+UnicodeString TOrvelSerialPort::GetEntireBuffer() const {
+    AnsiString all;
+    {
+        std::lock_guard guard(FLock);
+        all = FEntireBuffer;
+    }
+    return AnsiToUnicode(all);
+}
+
+uint32_t TOrvelSerialPort::GetBufferSize() const {
+    const HANDLE device = CurrentDevice();
+    if (device == INVALID_HANDLE_VALUE) return 0;
+    try {
+        return WaitingCount(device);
+    } catch (...) {
+        return 0;
+    }
+}

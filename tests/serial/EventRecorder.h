@@ -1,0 +1,68 @@
+#pragma once
+// Records what a serial port component raises, from whichever thread raises it.
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/OrvelSerialPort.h"
+
+// One delivery of OnReceive or OnSend: the bytes, the thread and the busy
+// flags seen inside the handler.
+struct TDelivery {
+    std::string Bytes;
+    std::thread::id Thread;
+    bool IsReceiving = false;
+    bool IsSending = false;
+};
+
+class TEventRecorder {
+public:
+    void AttachReceive(TOrvelSerialPort& Port) {
+        Port.SetOnReceive([this](TObject* Sender, AnsiString Buffer) { Add(FReceived, Sender, std::move(Buffer)); });
+    }
+    void AttachSend(TOrvelSerialPort& Port) {
+        Port.SetOnSend([this](TObject* Sender, AnsiString Buffer) { Add(FSent, Sender, std::move(Buffer)); });
+    }
+    void AttachLineStatus(TOrvelSerialPort& Port) {
+        Port.SetOnLineStatusChange([this](TObject*, TLineStatusSet Lines) {
+            std::lock_guard guard(FLock);
+            FLineStatus.push_back(Lines);
+        });
+    }
+
+    std::vector<TDelivery> Received() const { return Copy(FReceived); }
+    std::vector<TDelivery> Sent() const { return Copy(FSent); }
+    std::vector<TLineStatusSet> LineStatus() const {
+        std::lock_guard guard(FLock);
+        return FLineStatus;
+    }
+    // Every received byte, in order.
+    std::string ReceivedBytes() const {
+        std::string all;
+        for (const TDelivery& d : Received()) all += d.Bytes;
+        return all;
+    }
+    std::size_t ReceivedCount() const {
+        std::lock_guard guard(FLock);
+        return FReceived.size();
+    }
+
+private:
+    void Add(std::vector<TDelivery>& List, TObject* Sender, AnsiString Buffer) {
+        auto* port = static_cast<TOrvelSerialPort*>(Sender);
+        TDelivery d{std::move(Buffer), std::this_thread::get_id(), port->GetIsReceiving(), port->GetIsSending()};
+        std::lock_guard guard(FLock);
+        List.push_back(std::move(d));
+    }
+    std::vector<TDelivery> Copy(const std::vector<TDelivery>& List) const {
+        std::lock_guard guard(FLock);
+        return List;
+    }
+
+    mutable std::mutex FLock;
+    std::vector<TDelivery> FReceived;
+    std::vector<TDelivery> FSent;
+    std::vector<TLineStatusSet> FLineStatus;
+};
