@@ -1,0 +1,317 @@
+#include "console/comexample.h"
+
+#include <cmath>
+
+#include "toolkit/ui/Clipbrd.h"
+
+TForm3* Form3 = nullptr;
+
+const char* const MsgNoPortChosen = "No port chosen. Search for ports or type a port name.";
+
+namespace {
+
+constexpr char16_t kCarriageReturn = 13;
+
+const char* const kBaudRates[] = {"75",    "110",   "134",    "150",    "300",    "600",    "1200",   "1800",
+                                  "2400",  "4800",  "7200",   "9600",   "14400",  "19200",  "38400",  "57600",
+                                  "115200", "128000", "230400", "256000", "460800", "921600"};
+
+// Redraws the memo once, after the whole change.
+class TLinesUpdate {
+public:
+    explicit TLinesUpdate(TMemo& Memo) : FLines(*Memo.GetLines()) { FLines.BeginUpdate(); }
+    ~TLinesUpdate() { FLines.EndUpdate(); }
+    TLinesUpdate(const TLinesUpdate&) = delete;
+    TLinesUpdate& operator=(const TLinesUpdate&) = delete;
+
+private:
+    TMemoStrings& FLines;
+};
+
+#ifndef _WIN32
+// How many bytes at the end of Bytes start a UTF-8 character that is not complete yet.
+std::size_t IncompleteUtf8Tail(const AnsiString& Bytes) {
+    for (std::size_t back = 1; back <= 3 && back <= Bytes.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(Bytes[Bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 && byte <= 0xEF ? 3
+                                   : byte >= 0xC2 && byte <= 0xDF                                  ? 2
+                                                                                                   : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+#endif
+
+void RegisterConsoleClasses() {
+    static const bool registered = [] {
+        RegisterClass(TForm3::StaticClassInfo());
+        RegisterClass(TOrvelSerialPort::StaticClassInfo());
+        RegisterClass(TLmUserLed::StaticClassInfo());
+        return true;
+    }();
+    (void)registered;
+}
+
+}  // namespace
+
+const TClassInfo& TForm3::StaticClassInfo() {
+    using C = TForm3;
+    using TStringMethod = std::function<void(AnsiString)>;
+    static const TClassInfo info =
+        TClassInfoBuilder<C>("TForm3", &TForm::StaticClassInfo())
+            .Field("b_Send", &C::b_Send)
+            .Field("OrvelSerialPort1", &C::OrvelSerialPort1)
+            .Field("cmd", &C::cmd)
+            .Field("Label1", &C::Label1)
+            .Field("Label2", &C::Label2)
+            .Field("Memo1", &C::Memo1)
+            .Field("b_Connect", &C::b_Connect)
+            .Field("b_clear", &C::b_clear)
+            .Field("ConnectedLed", &C::ConnectedLed)
+            .Field("cb_portlist", &C::cb_portlist)
+            .Field("b_GetPorts", &C::b_GetPorts)
+            .Field("Label3", &C::Label3)
+            .Field("Label4", &C::Label4)
+            .Field("cb_Baud", &C::cb_Baud)
+            .Field("ck_sendCR", &C::ck_sendCR)
+            .Method<TNotifyEvent>("b_SendClick", &C::b_SendClick)
+            .Method<TNotifyEvent>("FormCreate", &C::FormCreate)
+            .Method<TCloseEvent>("FormClose", &C::FormClose)
+            .Method<TSendReceiveEvent>("OrvelSerialPort1Receive", &C::OrvelSerialPort1Receive)
+            .Method<TKeyPressEvent>("cmdKeyPress", &C::cmdKeyPress)
+            .Method<TNotifyEvent>("b_ConnectClick", &C::b_ConnectClick)
+            .Method<TNotifyEvent>("FormResize", &C::FormResize)
+            .Method<TNotifyEvent>("b_clearClick", &C::b_clearClick)
+            .Method<TKeyPressEvent>("Memo1KeyPress", &C::Memo1KeyPress)
+            .Method<TKeyEvent>("cmdKeyDown", &C::cmdKeyDown)
+            .Method<TStringMethod>("Addtolist", &C::Addtolist)
+            .Method<TNotifyEvent>("b_GetPortsClick", &C::b_GetPortsClick)
+            .Method<TNotifyEvent>("cb_BaudChange", &C::cb_BaudChange)
+            .Method<TConnectEvent>("OrvelSerialPort1Disconnect", &C::OrvelSerialPort1Disconnect)
+            .Build();
+    return info;
+}
+OSTRA_CLASSINFO_IMPL(TForm3)
+
+TForm3::TForm3(TComponent* AOwner) : TForm(AOwner, QStringLiteral(":/forms/comexample.form")) {
+    RegisterConsoleClasses();
+}
+
+// The port goes before the controls do: its last events must not reach a
+// memo that is already gone.
+TForm3::~TForm3() {
+    if (!OrvelSerialPort1) return;
+    OrvelSerialPort1->SetOnReceive(nullptr);
+    OrvelSerialPort1->SetOnDisconnect(nullptr);
+    OrvelSerialPort1->Close();
+}
+
+// ---- start-up and window ----------------------------------------------------
+
+void TForm3::FormCreate(TObject* Sender) {
+    portstatus = false;
+    Memo1->Clear();
+    Memo1->SetWantTabs(true);
+
+    // Tab stops every five character cells of the memo's font, in dialog units.
+    const int32_t DialogUnitsX = std::max<int32_t>(1, GetDialogBaseUnits() & 0xFFFF);
+    const long double PixelPerCharExt = static_cast<long double>(Memo1->GetFont()->GetSize()) / 72 * 96;
+    const auto PixelPerCharInt = static_cast<int32_t>(std::trunc(PixelPerCharExt));
+    const int32_t PixelsX = PixelPerCharInt * 5;
+    std::array<int32_t, 20> TabArray{};
+    for (int32_t i = 1; i <= 20; ++i) TabArray[i - 1] = PixelsX * i * 4 / DialogUnitsX;
+    Memo1->SetTabStops(TabArray);
+    Memo1->Invalidate();
+
+    cmdidx = cmdsel = cmdstart = 0;
+    cmdflg = cmdin = false;
+
+    b_GetPortsClick(Sender);
+    for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
+}
+
+void TForm3::FormResize(TObject*) {
+    if (!Memo1 || !cmd) return;  // a resize while the form file is still being read
+    const int32_t W = GetClientWidth();
+    const int32_t H = GetClientHeight();
+    Memo1->SetHeight(H - 70);
+    Memo1->SetWidth(W - 170);
+    cmd->SetWidth(W - 170);
+}
+
+void TForm3::FormClose(TObject*, TCloseAction&) { OrvelSerialPort1->Close(); }
+
+// ---- connection -------------------------------------------------------------
+
+void TForm3::ShowConnection(bool Connected) {
+    ConnectedLed->SetActive(Connected);
+    portstatus = Connected;
+    b_Connect->SetCaption(Connected ? u"Disconnect" : u"Connect");
+    b_Send->SetEnabled(Connected);
+    cmd->SetEnabled(Connected);
+}
+
+void TForm3::b_ConnectClick(TObject*) {
+    if (portstatus) {
+        ConnectedLed->SetActive(false);
+        OrvelSerialPort1->ClearInputBuffer();
+        OrvelSerialPort1->Close();
+        ShowConnection(false);
+        return;
+    }
+    const AnsiString name = Trim(UnicodeToAnsi(cb_portlist->GetText()));
+    const TCommPort port = TOrvelSerialPort::StringToCommPort(name);
+    // Without a port there is nothing to open, and nothing to call connected.
+    if (port == spNone) throw EOrvelSerialPortException(MsgNoPortChosen);
+    // A name of its own opens that device, not whichever custom name was stored.
+    if (port == spCustom) OrvelSerialPort1->SetCustomPortName(name);
+    OrvelSerialPort1->SetCommPort(port);
+    FPartialCharacter.clear();
+
+    std::exception_ptr failure;
+    try {
+        OrvelSerialPort1->Open();
+        if (OrvelSerialPort1->IsConnected() == port) {
+            ShowConnection(true);
+            return;
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ConnectedLed->SetActive(false);
+    OrvelSerialPort1->Close();
+    ShowConnection(false);
+    // The user learns why the port did not open.
+    if (failure) Application->ShowException(failure);
+}
+
+void TForm3::OrvelSerialPort1Disconnect(TObject*, TCommPort) { ShowConnection(false); }
+
+void TForm3::b_GetPortsClick(TObject*) {
+    TStringList ports;
+    OrvelSerialPort1->GetExistingCommPortNames(&ports);
+    cb_portlist->Clear();
+    for (int i = 0; i < ports.Count(); ++i) cb_portlist->GetItems()->Add(ports[i]);
+    if (ports.Count() > 0) cb_portlist->SetItemIndex(0);
+}
+
+void TForm3::cb_BaudChange(TObject*) {
+    const AnsiString text = Trim(UnicodeToAnsi(cb_Baud->GetText()));
+    if (text.empty()) return;  // the user is about to type a new rate
+    const int32_t rate = StrToInt(text);
+    if (rate <= 0) throw EConvertError(Format("'%s' is not a valid baud rate", {text}));
+    const TBaudRate thebaud = TOrvelSerialPort::IntToBaudRate(rate);
+    if (thebaud == brCustom) OrvelSerialPort1->SetCustomBaudRate(rate);
+    OrvelSerialPort1->SetBaudRate(thebaud);
+}
+
+// ---- sending and history ----------------------------------------------------
+
+void TForm3::Send(const UnicodeString& Text) { OrvelSerialPort1->SendString(UnicodeToAnsi(Text)); }
+
+void TForm3::b_SendClick(TObject*) {
+    const UnicodeString text = cmd->GetText();
+    Addtolist(UnicodeToAnsi(text));
+    {
+        const TLinesUpdate update(*Memo1);
+        Memo1->AppendText(text);
+    }
+    Send(ck_sendCR->GetChecked() ? text + kCarriageReturn : text);
+    cmd->SetText({});
+}
+
+void TForm3::cmdKeyPress(TObject* Sender, char16_t& Key) {
+    if (Key != kCarriageReturn) return;
+    Key = 0;
+    b_SendClick(Sender);
+}
+
+void TForm3::Addtolist(AnsiString st) {
+    if (st.empty()) return;
+    if (!cmdin) {
+        cmdlist[cmdidx] = st;
+        cmdin = true;
+        return;
+    }
+    bool found = false;
+    int32_t i = cmdstart;
+    do {
+        if (cmdlist[i] == st) found = true;
+        if (found) cmdlist[i] = i == cmdidx ? st : cmdlist[StepForward(i)];
+        i = StepForward(i);
+    } while (i != cmdidx && cmdidx != cmdstart);
+    if (!found) {
+        cmdidx = StepForward(cmdidx);
+        if (cmdidx == cmdstart) cmdstart = StepForward(cmdstart);
+        cmdsel = cmdidx;
+    }
+    cmdlist[cmdidx] = st;
+}
+
+void TForm3::cmdKeyDown(TObject*, Word& Key, TShiftState) {
+    if (Key != VK_UP && Key != VK_DOWN) {
+        cmdflg = false;
+        return;
+    }
+    if (!cmdflg) {
+        cmdsel = cmdidx;
+        cmdflg = true;
+    } else if (Key == VK_UP && cmdsel != cmdstart) {
+        cmdsel = StepBack(cmdsel);
+    } else if (Key == VK_DOWN && cmdsel != cmdidx) {
+        cmdsel = StepForward(cmdsel);
+    }
+    cmd->SetText(AnsiToUnicode(cmdlist[cmdsel]));
+    Key = 0;
+}
+
+void TForm3::Memo1KeyPress(TObject*, char16_t& Key) {
+    UnicodeString text = cmd->GetText();
+    switch (Key) {
+        case 3:   // Ctrl+C
+        case 24:  // Ctrl+X
+            return;
+        case 8:
+            // A whole character goes, even one outside the code page or made of two units.
+            if (!text.empty()) text.pop_back();
+            if (!text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) text.pop_back();
+            break;
+        case kCarriageReturn:
+            Key = 0;
+            Addtolist(UnicodeToAnsi(text));
+            Send(text + kCarriageReturn);
+            text.clear();
+            break;
+        case 22:  // Ctrl+V
+            text += ClipboardAsText();
+            break;
+        default:
+            text += Key;
+            break;
+    }
+    cmd->SetText(text);
+}
+
+void TForm3::b_clearClick(TObject*) { Memo1->Clear(); }
+
+// ---- receiving --------------------------------------------------------------
+
+UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
+    AnsiString bytes = FPartialCharacter + Buffer;
+#ifdef _WIN32
+    FPartialCharacter.clear();
+#else
+    // The system code page is UTF-8 here, and a block may end inside a character.
+    FPartialCharacter = bytes.substr(bytes.size() - IncompleteUtf8Tail(bytes));
+    bytes.resize(bytes.size() - FPartialCharacter.size());
+#endif
+    return AnsiToUnicode(bytes);
+}
+
+void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
+    const TLinesUpdate update(*Memo1);
+    Memo1->AppendText(DecodeReceived(Buffer));
+    Memo1->LineScroll(0, Memo1->GetLines()->Count());
+    if (Memo1->Focused()) Memo1->SetSel(Memo1->GetTextLength(), Memo1->GetTextLength());
+}

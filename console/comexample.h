@@ -1,0 +1,74 @@
+#pragma once
+// The console window: connect to a port, send commands, recall them, and read
+// what the device sends.
+
+#include <array>
+
+#include "led/LmLeds.h"
+#include "serial/OrvelSerialPort.h"
+#include "toolkit/ui/Forms.h"
+
+extern const char* const MsgNoPortChosen;
+
+class TForm3 : public TForm {
+    OSTRA_CLASSINFO()
+public:
+    explicit TForm3(TComponent* AOwner);
+    ~TForm3() override;
+
+    TButton* b_Send = nullptr;
+    TOrvelSerialPort* OrvelSerialPort1 = nullptr;
+    TEdit* cmd = nullptr;
+    TLabel* Label1 = nullptr;
+    TLabel* Label2 = nullptr;
+    TMemo* Memo1 = nullptr;
+    TButton* b_Connect = nullptr;
+    TButton* b_clear = nullptr;
+    TLmUserLed* ConnectedLed = nullptr;
+    TComboBox* cb_portlist = nullptr;
+    TButton* b_GetPorts = nullptr;
+    TLabel* Label3 = nullptr;
+    TLabel* Label4 = nullptr;
+    TComboBox* cb_Baud = nullptr;
+    TCheckBox* ck_sendCR = nullptr;
+
+    void b_SendClick(TObject* Sender);
+    void FormCreate(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void OrvelSerialPort1Receive(TObject* Sender, AnsiString Buffer);
+    void cmdKeyPress(TObject* Sender, char16_t& Key);
+    void b_ConnectClick(TObject* Sender);
+    void FormResize(TObject* Sender);
+    void b_clearClick(TObject* Sender);
+    void Memo1KeyPress(TObject* Sender, char16_t& Key);
+    void cmdKeyDown(TObject* Sender, Word& Key, TShiftState Shift);
+    void Addtolist(AnsiString st);
+    void b_GetPortsClick(TObject* Sender);
+    void cb_BaudChange(TObject* Sender);
+    // The component ended the session by itself (the device went away).
+    void OrvelSerialPort1Disconnect(TObject* Sender, TCommPort Port);
+
+    bool Connected() const { return portstatus; }
+
+private:
+    static constexpr int32_t MaxValue = 255;
+    static int32_t StepForward(int32_t Slot) { return Slot == MaxValue ? 0 : Slot + 1; }
+    static int32_t StepBack(int32_t Slot) { return Slot == 0 ? MaxValue : Slot - 1; }
+
+    void ShowConnection(bool Connected);
+    void Send(const UnicodeString& Text);
+    // Received bytes as text; a character split over two blocks waits for its rest.
+    UnicodeString DecodeReceived(const AnsiString& Buffer);
+
+    bool portstatus = false;
+    std::array<AnsiString, MaxValue + 1> cmdlist;
+    int32_t cmdstart = 0;
+    int32_t cmdidx = 0;
+    int32_t cmdsel = 0;
+    bool cmdflg = false;
+    bool cmdin = false;
+    AnsiString FPartialCharacter;
+};
+
+// The one console window.
+extern TForm3* Form3;

@@ -1,0 +1,8 @@
+#pragma once
+// The desktop's clipboard.
+
+#include "toolkit/core/SysUtils.h"
+
+// The clipboard's text; empty when it holds none.
+UnicodeString ClipboardAsText();
+void SetClipboardAsText(const UnicodeString& Text);
