@@ -16,3 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Tests of the cross build run under Wine, test discovery included.
+find_program(OSTRA_WINE NAMES wine wine64)
+if(OSTRA_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${OSTRA_WINE})
+endif()

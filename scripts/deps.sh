@@ -1,11 +1,16 @@
 # Installs the Debian packages the build needs that are not there yet.
 # Sourced by the README's commands.
 
+# What building the program needs; each command adds its own on top.
 ostra_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+)
+# What the tests add: GoogleTest, and the Windows cross build run under Wine
+# against a pair of virtual COM ports.
+ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 wine wine64 socat
 )
 
 ostra_install_missing() {

@@ -7,7 +7,7 @@
 
 #include "serial/OrvelSerialPort.h"
 #include "serial/device/FakeCommBackend.h"
-#include "tests/support/Pty.h"
+#include "tests/support/Process.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The input log, fed by reception on a real pseudo-terminal, and the
-// readable rendering of control characters.
+// The input log, fed by reception on the near end of a cable
+// (tests/support/FarEnd.h), and the readable rendering of control characters.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -10,15 +10,14 @@
 #include "serial/OrvelSerialPort.h"
 #include "tests/serial/EventRecorder.h"
 #include "tests/serial/TempDir.h"
-#include "tests/support/Pty.h"
+#include "tests/support/FarEnd.h"
 #include "toolkit/core/DateUtils.h"
 
 namespace {
 
 class SerialLog : public ::testing::Test {
 protected:
-    TPty Far;
-    TPortMap Map{"COM5=" + Far.SlavePath()};
+    TFarEnd Far{"COM5"};
     TTempDir Dir;
     std::string Log = Dir.File("input.log");
     TOrvelSerialPort Port{nullptr};

@@ -1,10 +1,7 @@
-// Reception on a real pseudo-terminal: the receive loop, its hand-off, the
-// received-data accessors, manual receive, a vanished port and closing while
-// data flows. The fake device shows the modem lines a pty does not have.
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
+// Reception on the near end of a cable (tests/support/FarEnd.h): the receive
+// loop, its hand-off, the received-data accessors, manual receive, a vanished
+// port and closing while data flows. The fake device shows the modem lines a
+// pty does not have.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,7 +14,7 @@
 #include "serial/device/FakeCommBackend.h"
 #include "tests/serial/EventRecorder.h"
 #include "tests/serial/TempDir.h"
-#include "tests/support/Pty.h"
+#include "tests/support/FarEnd.h"
 
 using namespace std::chrono_literals;
 
@@ -27,8 +24,7 @@ const std::thread::id kMainThread = std::this_thread::get_id();
 
 class SerialReceive : public ::testing::Test {
 protected:
-    TPty Far;
-    TPortMap Map{"COM5=" + Far.SlavePath()};
+    TFarEnd Far{"COM5"};
     TOrvelSerialPort Port{nullptr};
     TEventRecorder Events;
 
@@ -137,7 +133,7 @@ TEST_F(SerialReceive, ManualReceiveClosesAVanishedPort) {
     Port.SetOnDisconnect([&](TObject*, TCommPort) { ++disconnects; });
     Port.SetAutoReceive(false);
     Port.Open();
-    Far.CloseMaster();
+    Far.Cut();
     EXPECT_EQ(Port.ReadBuffer(), "");
     EXPECT_EQ(Port.IsConnected(), spNone);
     EXPECT_EQ(disconnects, 1);
@@ -153,42 +149,40 @@ TEST_F(SerialReceive, AVanishedPortEndsTheConnectionAndALaterOpenWorks) {
     });
     Port.SetDelay(50);
     Port.Open();
-    Far.CloseMaster();
+    Far.Cut();
     ASSERT_TRUE(WaitUntil([&] { return Port.IsConnected() == spNone; }));
     EXPECT_EQ(disconnects, 1);
     EXPECT_EQ(disconnectThread, kMainThread);
     EXPECT_THROW(Port.SendString("x"), EOrvelSerialPortException) << "the port counts as closed";
 
-    TPty replacement;
-    TPortMap map("COM5=" + replacement.SlavePath());
+    Far.Reconnect();
     Port.Open();
     EXPECT_EQ(Port.IsConnected(), spCOM5);
-    replacement.Send("again");
+    Far.Send("again");
     EXPECT_TRUE(WaitUntil([&] { return Events.ReceivedBytes() == "again"; }));
     Port.Close();
     EXPECT_EQ(disconnects, 2);
 }
 
+#ifndef _WIN32
 TEST_F(SerialReceive, APortOpenedByPathStaysOpenUntilItsDeviceGoes) {
     Port.SetDelay(50);  // the presence check runs in every idle pass
     Port.SetCommPort(spCustom);
-    Port.SetCustomPortName(Far.SlavePath());
+    Port.SetCustomPortName(Far.DevicePath());
     Port.Open();
     Deliver("one");
     Deliver("two");
     EXPECT_EQ(Port.IsConnected(), spCustom);
-    Far.CloseMaster();
+    Far.Cut();
     EXPECT_TRUE(WaitUntil([&] { return Port.IsConnected() == spNone; }));
 }
+#endif
 
 // Writes to the far end without blocking until stopped, so closing the port
 // never leaves the writer stuck.
 class TStreamingWriter {
 public:
-    explicit TStreamingWriter(int Fd) : FFd(Fd) {
-        fcntl(FFd, F_SETFL, fcntl(FFd, F_GETFL) | O_NONBLOCK);
-        FThread = std::thread([this] { Run(); });
-    }
+    explicit TStreamingWriter(TFarEnd& Far) : FFar(Far) { FThread = std::thread([this] { Run(); }); }
     ~TStreamingWriter() {
         FStop = true;
         FThread.join();
@@ -197,18 +191,15 @@ public:
 private:
     void Run() {
         const std::string block(512, 'S');
-        while (!FStop) {
-            pollfd p{FFd, POLLOUT, 0};
-            if (::poll(&p, 1, 10) > 0 && ::write(FFd, block.data(), block.size()) < 0 && errno != EAGAIN) return;
-        }
+        while (!FStop) FFar.SendSome(block);
     }
-    int FFd;
+    TFarEnd& FFar;
     std::atomic<bool> FStop{false};
     std::thread FThread;
 };
 
 TEST_F(SerialReceive, CloseWhileDataIsStreamingIn) {
-    TStreamingWriter writer(Far.Master());
+    TStreamingWriter writer(Far);
     for (const uint32_t delay : {0u, 1u, 10u}) {
         Port.SetDelay(delay);
         for (const bool handOff : {true, false}) {

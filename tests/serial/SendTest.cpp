@@ -1,6 +1,6 @@
-// Sending on a real pseudo-terminal: what goes on the wire, what OnSend sees,
-// the not-open failures, background sends and closing during one. The fake
-// device shows a write cut short by the time-outs.
+// Sending on the near end of a cable (tests/support/FarEnd.h): what goes on
+// the wire, what OnSend sees, the not-open failures, background sends and
+// closing during one. The fake device shows a write cut short by the time-outs.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,7 +13,7 @@
 #include "serial/OrvelSerialPort.h"
 #include "serial/device/FakeCommBackend.h"
 #include "tests/serial/EventRecorder.h"
-#include "tests/support/Pty.h"
+#include "tests/support/FarEnd.h"
 
 using namespace std::chrono_literals;
 
@@ -23,8 +23,7 @@ const std::thread::id kMainThread = std::this_thread::get_id();
 
 class SerialSend : public ::testing::Test {
 protected:
-    TPty Far;
-    TPortMap Map{"COM5=" + Far.SlavePath()};
+    TFarEnd Far{"COM5"};
     TOrvelSerialPort Port{nullptr};
     TEventRecorder Events;
 
@@ -41,6 +40,9 @@ struct TSendCase {
     std::function<uint32_t(TOrvelSerialPort&)> Send;
     std::string Wire;  // what reaches the far end, and OnSend
 };
+
+// Test names and failures show the case by its name.
+void PrintTo(const TSendCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
 class SerialSendWire : public SerialSend, public ::testing::WithParamInterface<TSendCase> {};
 
@@ -98,6 +100,8 @@ struct TNotOpenCase {
     const char* Message;
 };
 
+void PrintTo(const TNotOpenCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
 class SerialSendNotOpen : public SerialSend, public ::testing::WithParamInterface<TNotOpenCase> {};
 
 TEST_P(SerialSendNotOpen, RaisesWithThePortName) {
@@ -154,8 +158,11 @@ TEST_F(SerialSend, ABackgroundSendOnAClosedPortReportsNothing) {
 }  // the component's destruction waits for both threads
 
 TEST(SerialSendLifetime, CloseAndDestroyDuringABackgroundSend) {
-    TPty far;  // nobody reads it, so the write blocks once the pty is full
-    TPortMap map("COM5=" + far.SlavePath());
+    // Closing purges with PURGE_TXABORT, which ends the blocked write on
+    // Windows and POSIX. Under Wine the write stays blocked for good once the
+    // handle is purged and closed, so the component could never be destroyed.
+    if (RunningUnderWine()) GTEST_SKIP() << "Wine does not abort a write in progress";
+    TFarEnd far{"COM5"};  // nobody reads it, so the write blocks once the cable is full
     auto port = std::make_unique<TOrvelSerialPort>(nullptr);
     port->SetCommPort(spCOM5);
     port->SetDelay(10);

@@ -1,20 +1,23 @@
 #pragma once
 // A temporary directory removed with everything in it, and whole-file reads.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
 class TTempDir {
 public:
+    // A name nobody has taken; create_directory fails on one that exists.
     TTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ostra-serial-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && FPath.empty(); ++attempt) {
+            const auto path = std::filesystem::temp_directory_path() / ("ostra-serial-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path)) FPath = path;
+        }
+        if (FPath.empty()) throw std::runtime_error("no temporary directory could be made");
     }
     ~TTempDir() {
         std::error_code ignored;

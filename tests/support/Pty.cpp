@@ -1,6 +1,5 @@
 #include "tests/support/Pty.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -10,7 +9,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "toolkit/core/Thread.h"
 
 TPty::TPty() {
     int slave = -1;
@@ -66,22 +64,4 @@ TPortMap::~TPortMap() {
         setenv("OSTRA_PORTS", FOld.c_str(), 1);
     else
         unsetenv("OSTRA_PORTS");
-}
-
-int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir)) ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
-bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Deadline) {
-    const auto end = std::chrono::steady_clock::now() + Deadline;
-    while (!Condition()) {
-        if (std::chrono::steady_clock::now() >= end) return Condition();
-        CheckSynchronize(5);
-    }
-    return true;
 }

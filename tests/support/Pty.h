@@ -1,10 +1,12 @@
 #pragma once
 // A pseudo-terminal as the far end of a serial port, mapped to a COM name
-// through OSTRA_PORTS, and a wait that serves the main thread's hand-offs.
+// through OSTRA_PORTS.
 
 #include <chrono>
 #include <functional>
 #include <string>
+
+#include "tests/support/Process.h"
 
 // Opens a pty pair; the slave is reachable under the COM names given to
 // MapPorts. The master side stays with the test.
@@ -40,11 +42,3 @@ private:
     std::string FOld;
     bool FHadOld;
 };
-
-// The number of descriptors this process has open, to catch leaks.
-int OpenDescriptorCount();
-
-// Serves hand-offs on the calling (main) thread until Condition holds or the
-// deadline passes; returns Condition's final value.
-bool WaitUntil(const std::function<bool()>& Condition,
-               std::chrono::milliseconds Deadline = std::chrono::seconds(10));

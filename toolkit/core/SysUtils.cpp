@@ -208,6 +208,8 @@ AnsiString SysErrorMessage(int ErrorCode) {
     if (n == 0 || buffer == nullptr) return {};
     UnicodeString text(reinterpret_cast<const char16_t*>(buffer), n);
     LocalFree(buffer);
+    // The system's text ends in a line break that no message built around it wants.
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
     return UnicodeToAnsi(text);
 }
 

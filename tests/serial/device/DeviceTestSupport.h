@@ -4,7 +4,11 @@
 #include <string>
 
 #include "serial/device/CommBackend.h"
+#ifdef _WIN32
+#include "tests/support/Process.h"
+#else
 #include "tests/support/Pty.h"
+#endif
 
 // A handle of the backend in use, closed when the object goes.
 class TDeviceHandle {

@@ -72,6 +72,9 @@ struct TSettingsCase {
     tcflag_t CflagOn, CflagOff, IflagOn, IflagOff;
 };
 
+// Test names and failures show the case by its name.
+void PrintTo(const TSettingsCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
 class PosixSettings : public PosixDevice, public ::testing::WithParamInterface<TSettingsCase> {};
 
 TEST_P(PosixSettings, ReachTheTerminal) {
