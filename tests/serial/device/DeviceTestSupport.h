@@ -33,6 +33,19 @@ inline HANDLE OpenDevice(const std::string& Name) {
                                      OPEN_EXISTING, 0, 0);
 }
 
+// 8 data bits, no parity, one stop bit, DTR and RTS raised, at Rate.
+inline DCB LineSettingsAt(DWORD Rate) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = Rate;
+    dcb.Flags = DcbFlags::Binary | (DTR_CONTROL_ENABLE << DcbFlags::DtrControlShift) |
+                (RTS_CONTROL_ENABLE << DcbFlags::RtsControlShift);
+    dcb.ByteSize = 8;
+    dcb.XonChar = 17;
+    dcb.XoffChar = 19;
+    return dcb;
+}
+
 inline bool SetTimeouts(HANDLE Handle, COMMTIMEOUTS Timeouts) {
     return CommBackend().SetCommTimeouts(Handle, &Timeouts) != 0;
 }

@@ -26,18 +26,6 @@ using namespace std::chrono_literals;
 
 std::string LastErrorText() { return SysErrorMessage(static_cast<int>(CommBackend().GetLastError())); }
 
-DCB Dcb9600() {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = 9600;
-    dcb.Flags = DcbFlags::Binary | (DTR_CONTROL_ENABLE << DcbFlags::DtrControlShift) |
-                (RTS_CONTROL_ENABLE << DcbFlags::RtsControlShift);
-    dcb.ByteSize = 8;
-    dcb.XonChar = 17;
-    dcb.XoffChar = 19;
-    return dcb;
-}
-
 class PosixDevice : public ::testing::Test {
 protected:
     TPty Pty;
@@ -80,7 +68,7 @@ class PosixSettings : public PosixDevice, public ::testing::WithParamInterface<T
 TEST_P(PosixSettings, ReachTheTerminal) {
     TDeviceHandle port(Open());
     ASSERT_TRUE(port.Valid()) << LastErrorText();
-    DCB dcb = Dcb9600();
+    DCB dcb = LineSettingsAt(9600);
     GetParam().Change(dcb);
     ASSERT_TRUE(Apply(port.Get(), dcb)) << LastErrorText();
     const termios t = LineSettings();
@@ -130,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(PosixDevice, XonAndXoffCharactersBecomeStartAndStop) {
     TDeviceHandle port(Open());
-    DCB dcb = Dcb9600();
+    DCB dcb = LineSettingsAt(9600);
     dcb.Flags |= DcbFlags::OutX | DcbFlags::InX;
     dcb.XonChar = 'Q';
     dcb.XoffChar = 'S';
@@ -142,7 +130,7 @@ TEST_F(PosixDevice, XonAndXoffCharactersBecomeStartAndStop) {
 TEST_F(PosixDevice, StandardAndCustomRatesReachTheTerminal) {
     TDeviceHandle port(Open());
     for (const DWORD rate : {9600u, 115200u, 31250u, 50u, 4000000u, 250000u}) {
-        DCB dcb = Dcb9600();
+        DCB dcb = LineSettingsAt(9600);
         dcb.BaudRate = rate;
         ASSERT_TRUE(Apply(port.Get(), dcb)) << rate << ": " << LastErrorText();
         EXPECT_EQ(ReadOutputRate(Pty.Master()), rate);
@@ -150,7 +138,7 @@ TEST_F(PosixDevice, StandardAndCustomRatesReachTheTerminal) {
         ASSERT_TRUE(CommBackend().GetCommState(port.Get(), &back));
         EXPECT_EQ(back.BaudRate, rate);
     }
-    DCB dcb = Dcb9600();
+    DCB dcb = LineSettingsAt(9600);
     dcb.BaudRate = 115200;
     ASSERT_TRUE(Apply(port.Get(), dcb));
     const termios t = LineSettings();
@@ -159,7 +147,7 @@ TEST_F(PosixDevice, StandardAndCustomRatesReachTheTerminal) {
 
 TEST_F(PosixDevice, RefusesValuesTheRecordDoesNotDefineAndKeepsTheSettings) {
     TDeviceHandle port(Open());
-    DCB good = Dcb9600();
+    DCB good = LineSettingsAt(9600);
     good.Parity = ODDPARITY;
     ASSERT_TRUE(Apply(port.Get(), good));
     const termios before = LineSettings();
@@ -176,7 +164,7 @@ TEST_F(PosixDevice, RefusesValuesTheRecordDoesNotDefineAndKeepsTheSettings) {
         [](DCB& d) { d.BaudRate = 0; },
     };
     for (std::size_t i = 0; i < refused.size(); ++i) {
-        DCB dcb = Dcb9600();
+        DCB dcb = LineSettingsAt(9600);
         refused[i](dcb);
         EXPECT_FALSE(Apply(port.Get(), dcb)) << "case " << i;
         EXPECT_EQ(LastErrorText(), "Invalid argument") << "case " << i;
@@ -303,7 +291,7 @@ TEST_F(PosixDevice, LineControlOnADeviceWithoutModemLines) {
     EXPECT_FALSE(CommBackend().EscapeCommFunction(port.Get(), 7));
     EXPECT_EQ(LastErrorText(), "Invalid argument");
     // Settings asking for DTR and RTS still apply.
-    EXPECT_TRUE(Apply(port.Get(), Dcb9600())) << LastErrorText();
+    EXPECT_TRUE(Apply(port.Get(), LineSettingsAt(9600))) << LastErrorText();
 }
 
 TEST_F(PosixDevice, PurgeDiscardsWaitingInput) {
@@ -360,7 +348,7 @@ TEST_F(PosixDevice, CloseRestoresTheOriginalSettings) {
     const auto rateBefore = ReadOutputRate(Pty.Master());
     {
         TDeviceHandle port(Open());
-        DCB dcb = Dcb9600();
+        DCB dcb = LineSettingsAt(9600);
         dcb.BaudRate = 31250;
         dcb.Parity = MARKPARITY;
         dcb.StopBits = TWOSTOPBITS;
@@ -384,7 +372,7 @@ TEST_F(PosixDevice, OpeningAndFailingLeaveNoDescriptorBehind) {
     for (int i = 0; i < 1000; ++i) {
         const HANDLE handle = Open();
         ASSERT_NE(handle, INVALID_HANDLE_VALUE) << LastErrorText();
-        const DCB dcb = Dcb9600();
+        const DCB dcb = LineSettingsAt(9600);
         CommBackend().SetCommState(handle, &dcb);
         ASSERT_EQ(Open(), INVALID_HANDLE_VALUE);  // busy
         ASSERT_TRUE(CommBackend().CloseHandle(handle));
@@ -401,7 +389,7 @@ TEST_F(PosixDevice, CallsOnHandlesNotOpenFailCleanly) {
     TDeviceHandle reopened(Open());  // must not bring the old handle back to life
     ASSERT_NE(reopened.Get(), closed);
     for (const HANDLE handle : {closed, HANDLE{12345}, INVALID_HANDLE_VALUE, HANDLE{0}}) {
-        DCB dcb = Dcb9600();
+        DCB dcb = LineSettingsAt(9600);
         COMMTIMEOUTS timeouts{};
         COMSTAT stat{};
         DWORD value = 0;

@@ -29,18 +29,6 @@ std::string AllByteValues(std::size_t Size) {
     return data;
 }
 
-DCB Dcb(DWORD Rate) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = Rate;
-    dcb.Flags = DcbFlags::Binary | (DTR_CONTROL_ENABLE << DcbFlags::DtrControlShift) |
-                (RTS_CONTROL_ENABLE << DcbFlags::RtsControlShift);
-    dcb.ByteSize = 8;
-    dcb.XonChar = 17;
-    dcb.XoffChar = 19;
-    return dcb;
-}
-
 bool Apply(HANDLE Handle, const DCB& Settings) { return CommBackend().SetCommState(Handle, &Settings) != 0; }
 
 DCB ReadBack(HANDLE Handle) {
@@ -61,7 +49,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(Port.Valid()) << "COM5: " << LastErrorText();
-        ASSERT_TRUE(Apply(Port.Get(), Dcb(115200))) << LastErrorText();
+        ASSERT_TRUE(Apply(Port.Get(), LineSettingsAt(115200))) << LastErrorText();
         ASSERT_TRUE(SetTimeouts(Port.Get(), ReturnAtOnce));
         ASSERT_TRUE(CommBackend().PurgeComm(Port.Get(), PURGE_RXCLEAR | PURGE_TXCLEAR));
     }
@@ -119,10 +107,10 @@ TEST_F(Win32Device, PurgeDiscardsWhatWaits) {
 
 TEST_F(Win32Device, RatesAndFramingReadBack) {
     for (const DWORD rate : {9600u, 19200u, 57600u, 115200u}) {
-        ASSERT_TRUE(Apply(Port.Get(), Dcb(rate))) << rate << ": " << LastErrorText();
+        ASSERT_TRUE(Apply(Port.Get(), LineSettingsAt(rate))) << rate << ": " << LastErrorText();
         EXPECT_EQ(ReadBack(Port.Get()).BaudRate, rate);
     }
-    DCB framed = Dcb(9600);
+    DCB framed = LineSettingsAt(9600);
     framed.StopBits = TWOSTOPBITS;
     framed.Flags |= DcbFlags::OutX | DcbFlags::InX;
     framed.XonChar = 'Q';
