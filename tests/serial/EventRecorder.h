@@ -6,7 +6,10 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "serial/OrvelSerialPort.h"
+#include "tests/support/FarEnd.h"
 
 // One delivery of OnReceive or OnSend: the bytes, the thread and the busy
 // flags seen inside the handler.
@@ -65,4 +68,19 @@ private:
     std::vector<TDelivery> FReceived;
     std::vector<TDelivery> FSent;
     std::vector<TLineStatusSet> FLineStatus;
+};
+
+// A component on COM5 with the far end of its cable, polling every 10 ms and
+// closed after each test.
+class TSerialPortTest : public ::testing::Test {
+protected:
+    TFarEnd Far{"COM5"};
+    TOrvelSerialPort Port{nullptr};
+    TEventRecorder Events;
+
+    void SetUp() override {
+        Port.SetCommPort(spCOM5);
+        Port.SetDelay(10);
+    }
+    void TearDown() override { Port.Close(); }
 };

@@ -22,18 +22,12 @@ namespace {
 
 const std::thread::id kMainThread = std::this_thread::get_id();
 
-class SerialReceive : public ::testing::Test {
+class SerialReceive : public TSerialPortTest {
 protected:
-    TFarEnd Far{"COM5"};
-    TOrvelSerialPort Port{nullptr};
-    TEventRecorder Events;
-
     void SetUp() override {
-        Port.SetCommPort(spCOM5);
-        Port.SetDelay(10);
+        TSerialPortTest::SetUp();
         Events.AttachReceive(Port);
     }
-    void TearDown() override { Port.Close(); }
 
     // Sends Data from the far end and waits until all of it has been delivered.
     void Deliver(const std::string& Data) {

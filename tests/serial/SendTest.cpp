@@ -21,18 +21,12 @@ namespace {
 
 const std::thread::id kMainThread = std::this_thread::get_id();
 
-class SerialSend : public ::testing::Test {
+class SerialSend : public TSerialPortTest {
 protected:
-    TFarEnd Far{"COM5"};
-    TOrvelSerialPort Port{nullptr};
-    TEventRecorder Events;
-
     void SetUp() override {
-        Port.SetCommPort(spCOM5);
-        Port.SetDelay(10);
+        TSerialPortTest::SetUp();
         Events.AttachSend(Port);
     }
-    void TearDown() override { Port.Close(); }
 };
 
 struct TSendCase {
