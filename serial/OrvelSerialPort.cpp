@@ -247,10 +247,7 @@ void TOrvelSerialPort::SetParity(TParityBits Value) {
     Reapply();
 }
 
-void TOrvelSerialPort::Reapply() {
-    const HANDLE device = CurrentDevice();
-    if (device != INVALID_HANDLE_VALUE) SetDCBState(device);
-}
+void TOrvelSerialPort::Reapply() { SetDCBState(CurrentDevice()); }
 
 // ---- other settings ---------------------------------------------------------
 

@@ -57,11 +57,11 @@ TLineStatusSet TOrvelSerialPort::GetLineStatus(HANDLE ComDevice) const {
 void TOrvelSerialPort::SetInputBuffer(uint32_t Value) {
     if (Value == FInputBuffer) return;
     FInputBuffer = Value;
-    if (HasComThread()) SetBuffers(CurrentDevice());
+    SetBuffers(CurrentDevice());  // nothing while closed
 }
 
 void TOrvelSerialPort::SetOutputBuffer(uint32_t Value) {
     if (Value == FOutputBuffer) return;
     FOutputBuffer = Value;
-    if (HasComThread()) SetBuffers(CurrentDevice());
+    SetBuffers(CurrentDevice());  // nothing while closed
 }
