@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "toolkit/ui/Clipbrd.h"
+#include "toolkit/ui/TextView.h"
 
 TForm3* Form3 = nullptr;
 
@@ -309,9 +310,12 @@ UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
     return AnsiToUnicode(bytes);
 }
 
+// The area follows the end by itself, unless the user has scrolled back to
+// read. The caret follows too, so typing goes on after the text, but never
+// away from a selection the user is making or about to copy.
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
     const TLinesUpdate update(*Memo1);
     Memo1->AppendText(DecodeReceived(Buffer));
-    Memo1->LineScroll(0, Memo1->GetLines()->Count());
-    if (Memo1->Focused()) Memo1->SetSel(Memo1->GetTextLength(), Memo1->GetTextLength());
+    TTextView& view = Memo1->View();
+    if (Memo1->Focused() && view.FollowsEnd() && !view.HasSelection()) view.SetSelection(view.Length(), view.Length());
 }

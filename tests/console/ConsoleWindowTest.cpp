@@ -7,11 +7,9 @@
 #include <QDeadlineTimer>
 #include <QFontMetrics>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +19,7 @@
 #include "toolkit/core/Thread.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/ExceptionHandler.h"
+#include "toolkit/ui/TextView.h"
 
 // Qt is not built for ThreadSanitizer: the hand-offs of its own thread pool
 // (raster drawing) look like races. Ours still show, with our code on top.
@@ -80,7 +79,7 @@ protected:
     void Type(TWinControl* Control, const QString& Keys) { QTest::keyClicks(Control->Widget(), Keys); }
     void Press(TWinControl* Control, Qt::Key Key) { QTest::keyClick(Control->Widget(), Key); }
 
-    QString MemoText() const { return Form->Memo1->Editor().toPlainText(); }
+    QString MemoText() const { return Text(Form->Memo1->GetText()); }
     QString Command() const { return Text(Form->cmd->GetText()); }
 
     void ExpectDisconnected() const {
@@ -175,18 +174,18 @@ TEST_F(ConsoleWindow, ListsThePortsInNumberOrderWithTheFirstChosen) {
 }
 
 TEST_F(ConsoleWindow, TheReceivedAreaHasAFixedPitchFontAndTabStopsEveryFiveCells) {
-    QPlainTextEdit& editor = Form->Memo1->Editor();
-    const QFontMetrics metrics(editor.font());
+    TTextView& view = Form->Memo1->View();
+    const QFontMetrics metrics(view.font());
     EXPECT_EQ(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W'));
-    EXPECT_FALSE(editor.tabChangesFocus());
-    EXPECT_EQ(editor.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(editor.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_FALSE(view.TabChangesFocus());
+    EXPECT_EQ(view.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_TRUE(view.Wrapping());
 
     // 10 points make 13 pixels a cell; a stop every 65 pixels, as dialog units rounded down.
     const int baseUnit = GetDialogBaseUnits() & 0xFFFF;
-    const QList<QTextOption::Tab> tabs = editor.document()->defaultTextOption().tabs();
+    const QList<int> tabs = view.TabStops();
     ASSERT_EQ(tabs.size(), 20);
-    for (int i = 1; i <= 20; ++i) EXPECT_EQ(tabs[i - 1].position, (65 * i * 4 / baseUnit) * baseUnit / 4) << i;
+    for (int i = 1; i <= 20; ++i) EXPECT_EQ(tabs[i - 1], (65 * i * 4 / baseUnit) * baseUnit / 4) << i;
 }
 
 TEST_F(ConsoleWindow, FollowsTheWindowSize) {
@@ -401,10 +400,10 @@ TEST_F(ConsoleWindow, ScrollsTheEndIntoViewAndMovesTheCaretThereWhenFocused) {
     for (int i = 0; i < 100; ++i) lines += "line " + std::to_string(i) + "\r\n";
     Pty.Send(lines + "last");
     ASSERT_TRUE(Pump([&] { return MemoText().endsWith("last"); }));
-    QPlainTextEdit& editor = Form->Memo1->Editor();
-    EXPECT_EQ(editor.verticalScrollBar()->value(), editor.verticalScrollBar()->maximum());
-    EXPECT_GT(editor.verticalScrollBar()->maximum(), 0);
-    EXPECT_EQ(editor.textCursor().position(), Form->Memo1->GetTextLength());
+    TTextView& view = Form->Memo1->View();
+    EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+    EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view.CaretPosition(), view.Length());
 }
 
 // ---- history ------------------------------------------------------------------

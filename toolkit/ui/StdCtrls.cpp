@@ -8,16 +8,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextBlock>
 #include <algorithm>
 #include <cmath>
 
 #include "toolkit/core/Canvas.h"
 #include "toolkit/ui/ExceptionHandler.h"
+#include "toolkit/ui/TextView.h"
 
 QString ToQString(const UnicodeString& Text) {
     return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
@@ -359,30 +358,30 @@ const TClassInfo& TMemoStrings::StaticClassInfo() {
 OSTRA_CLASSINFO_IMPL(TMemoStrings)
 
 int TMemoStrings::Count() const {
-    const QTextDocument& document = *FMemo.Editor().document();
-    return document.isEmpty() ? 0 : document.blockCount();
+    const TTextLines& lines = FMemo.View().Lines();
+    return lines.Length() == 0 ? 0 : static_cast<int>(lines.LineCount());
 }
 
 AnsiString TMemoStrings::Get(int Index) const {
-    const QTextBlock block = FMemo.Editor().document()->findBlockByNumber(Index);
-    if (!block.isValid()) throw Exception(Format("List index out of bounds (%d)", {Index}));
-    return UnicodeToAnsi(FromQString(block.text()));
+    if (Index < 0 || Index >= Count()) throw Exception(Format("List index out of bounds (%d)", {Index}));
+    return UnicodeToAnsi(FMemo.View().Lines().LineText(static_cast<std::size_t>(Index)));
 }
 
 void TMemoStrings::Clear() { FMemo.Clear(); }
 
 int TMemoStrings::Add(const AnsiString& S) {
-    FMemo.Editor().appendPlainText(ToQString(AnsiToUnicode(S)));
+    const UnicodeString line = AnsiToUnicode(S);
+    FMemo.View().AppendText(Count() == 0 ? line : u"\n" + line);
     return Count() - 1;
 }
 
 void TMemoStrings::BeginUpdate() {
-    if (FUpdateCount++ == 0) FMemo.Editor().setUpdatesEnabled(false);
+    if (FUpdateCount++ == 0) FMemo.View().setUpdatesEnabled(false);
 }
 
 void TMemoStrings::EndUpdate() {
     if (FUpdateCount == 0 || --FUpdateCount > 0) return;
-    FMemo.Editor().setUpdatesEnabled(true);
+    FMemo.View().setUpdatesEnabled(true);
 }
 
 const TClassInfo& TMemo::StaticClassInfo() {
@@ -398,73 +397,56 @@ const TClassInfo& TMemo::StaticClassInfo() {
 }
 OSTRA_CLASSINFO_IMPL(TMemo)
 
-TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new QPlainTextEdit), FLines(std::make_unique<TMemoStrings>(*this)) {
+TMemo::TMemo(TComponent* AOwner) : TWinControl(AOwner, new TTextView), FLines(std::make_unique<TMemoStrings>(*this)) {
     SetWantTabs(false);
     SetScrollBars(ssNone);
 }
 
-QPlainTextEdit& TMemo::Editor() const { return *qobject_cast<QPlainTextEdit*>(Widget()); }
+TTextView& TMemo::View() const { return *static_cast<TTextView*>(Widget()); }
 
-UnicodeString TMemo::GetText() const { return FromQString(Editor().toPlainText()); }
+UnicodeString TMemo::GetText() const { return View().Text(); }
 
-void TMemo::SetText(const UnicodeString& Value) {
-    Editor().setPlainText(ToQString(Value));
-    FEndsWithCR = false;
-}
+void TMemo::SetText(const UnicodeString& Value) { View().SetText(Value); }
 
-void TMemo::Clear() { SetText({}); }
+void TMemo::Clear() { View().Clear(); }
 
-int TMemo::GetTextLength() const { return Editor().document()->characterCount() - 1; }
+int TMemo::GetTextLength() const { return static_cast<int>(std::min<uint64_t>(View().Length(), INT32_MAX)); }
 
-void TMemo::AppendText(const UnicodeString& Text) {
-    QString text = ToQString(Text);
-    if (FEndsWithCR && text.startsWith(u'\n')) text.remove(0, 1);
-    if (text.isEmpty()) return;
-    FEndsWithCR = text.endsWith(u'\r');
-    QTextCursor end(Editor().document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-}
+void TMemo::AppendText(const UnicodeString& Text) { View().AppendText(Text); }
 
 void TMemo::SetWantTabs(bool Value) {
     FWantTabs = Value;
-    Editor().setTabChangesFocus(!Value);
+    View().SetTabChangesFocus(!Value);
 }
 
 void TMemo::SetWordWrap(bool Value) {
     FWordWrap = Value;
-    Editor().setLineWrapMode(Value ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    View().SetWrapping(Value);
 }
 
 void TMemo::SetScrollBars(TScrollStyle Value) {
     FScrollBars = Value;
     const auto policy = [](bool Shown) { return Shown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff; };
-    Editor().setHorizontalScrollBarPolicy(policy(Value == ssHorizontal || Value == ssBoth));
-    Editor().setVerticalScrollBarPolicy(policy(Value == ssVertical || Value == ssBoth));
+    View().setHorizontalScrollBarPolicy(policy(Value == ssHorizontal || Value == ssBoth));
+    View().setVerticalScrollBarPolicy(policy(Value == ssVertical || Value == ssBoth));
 }
 
 void TMemo::SetTabStops(std::span<const int32_t> DialogUnits) {
     const int32_t baseUnit = GetDialogBaseUnits() & 0xFFFF;
-    QList<QTextOption::Tab> tabs;
-    for (const int32_t units : DialogUnits) tabs.append(QTextOption::Tab(units * baseUnit / 4, QTextOption::LeftTab));
-    QTextOption option = Editor().document()->defaultTextOption();
-    option.setTabs(tabs);
-    Editor().document()->setDefaultTextOption(option);
+    QList<int> pixels;
+    for (const int32_t units : DialogUnits) pixels.append(units * baseUnit / 4);
+    View().SetTabStops(pixels);
 }
 
 void TMemo::LineScroll(int32_t Chars, int32_t Lines) {
-    QScrollBar& vertical = *Editor().verticalScrollBar();
-    vertical.setValue(vertical.value() + Lines);
-    QScrollBar& horizontal = *Editor().horizontalScrollBar();
-    horizontal.setValue(horizontal.value() + Chars * Editor().fontMetrics().averageCharWidth());
+    View().ScrollRows(Lines);
+    View().ScrollCells(Chars);
 }
 
 void TMemo::SetSel(int32_t Start, int32_t End) {
-    const int32_t length = GetTextLength();
-    QTextCursor cursor = Editor().textCursor();
-    cursor.setPosition(std::clamp(Start, 0, length));
-    cursor.setPosition(std::clamp(End, 0, length), QTextCursor::KeepAnchor);
-    Editor().setTextCursor(cursor);
+    TTextView& view = View();
+    view.SetSelection(static_cast<uint64_t>(std::max(0, Start)), static_cast<uint64_t>(std::max(0, End)));
+    view.EnsureCaretVisible();
 }
 
 // ---- TComboBox --------------------------------------------------------------

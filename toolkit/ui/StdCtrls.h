@@ -15,7 +15,7 @@
 
 class QComboBox;
 class QLineEdit;
-class QPlainTextEdit;
+class TTextView;
 
 using Word = uint16_t;
 
@@ -217,9 +217,10 @@ public:
     void SetText(const UnicodeString& Value);
     void Clear();
     int GetTextLength() const;
-    // Adds Text at the end without touching the caret or the selection. A
-    // carriage return, a line feed and the pair of them each end a line, also
-    // when the pair is split over two calls.
+    // Adds Text at the end without touching the caret or the selection, and
+    // shows the end unless the user has scrolled back to read. A carriage
+    // return, a line feed and the pair of them each end a line, also when the
+    // pair is split over two calls.
     void AppendText(const UnicodeString& Text);
 
     bool GetWantTabs() const { return FWantTabs; }
@@ -237,14 +238,13 @@ public:
     // Selects from Start to End, in characters of the text.
     void SetSel(int32_t Start, int32_t End);
 
-    QPlainTextEdit& Editor() const;
+    TTextView& View() const;
 
 private:
     std::unique_ptr<TMemoStrings> FLines;
     bool FWantTabs = false;
     bool FWordWrap = true;
     TScrollStyle FScrollBars = ssNone;
-    bool FEndsWithCR = false;
 };
 
 class TComboBox;

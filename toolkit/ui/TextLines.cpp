@@ -1,0 +1,248 @@
+#include "toolkit/ui/TextLines.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char16_t kCarriageReturn = u'\r';
+constexpr char16_t kLineFeed = u'\n';
+constexpr char16_t kTab = u'\t';
+
+bool IsHighSurrogate(char16_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
+
+uint64_t CeilDiv(uint64_t A, uint64_t B) { return (A + B - 1) / B; }
+
+// The first index in [Low, High) for which Pred is false; Pred holds for a prefix.
+template <class Pred>
+uint64_t PartitionPoint(uint64_t Low, uint64_t High, Pred&& Holds) {
+    while (Low < High) {
+        const uint64_t middle = Low + (High - Low) / 2;
+        if (Holds(middle)) Low = middle + 1;
+        else High = middle;
+    }
+    return Low;
+}
+
+}  // namespace
+
+TTextLines::TTextLines() { Clear(); }
+
+void TTextLines::Clear() {
+    FChunks.clear();
+    FDataEnd = 0;
+    FLineData.assign(1, 0);
+    FLineCells.assign(1, 0);
+    FRowStart.assign(1, 0);
+    FCheckpoints.clear();
+    FWidest = 0;
+    FEndsWithCR = false;
+}
+
+// ---- adding and replacing ----------------------------------------------------
+
+void TTextLines::Append(std::u16string_view Text) {
+    for (const char16_t unit : Text) {
+        const bool pairedLineFeed = FEndsWithCR && unit == kLineFeed;
+        FEndsWithCR = false;
+        if (pairedLineFeed) continue;
+        if (unit == kCarriageReturn || unit == kLineFeed) {
+            EndLine();
+            FEndsWithCR = unit == kCarriageReturn;
+        } else {
+            PushUnit(unit);
+        }
+    }
+}
+
+void TTextLines::PushUnit(char16_t Unit) {
+    if (FDataEnd % kCheckpointSpacing == 0) FCheckpoints.push_back(FLineCells.back());
+    if (FDataEnd / kChunkUnits == FChunks.size()) FChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kChunkUnits));
+    FChunks[FDataEnd / kChunkUnits][FDataEnd % kChunkUnits] = Unit;
+    ++FDataEnd;
+    uint64_t& cells = FLineCells.back();
+    cells = Advance(cells, Unit);
+    FWidest = std::max(FWidest, cells);
+}
+
+void TTextLines::EndLine() {
+    FRowStart.push_back(FRowStart.back() + RowsFor(FLineCells.back()));
+    FLineData.push_back(FDataEnd);
+    FLineCells.push_back(0);
+}
+
+void TTextLines::Replace(Position From, Position To, std::u16string_view Text) {
+    const Position length = Length();
+    From = std::min(From, length);
+    To = std::clamp(To, From, length);
+    // An edit before the end leaves what the last line end was made of as it was.
+    const bool endsWithCR = FEndsWithCR && To < length;
+    const std::u16string rest = this->Text(To, length);
+    TruncateData(From);
+    Append(Text);
+    FEndsWithCR = false;
+    Append(rest);
+    FEndsWithCR = endsWithCR;
+}
+
+void TTextLines::TruncateData(Position From) {
+    const std::size_t line = LineAt(From);
+    const uint64_t unit = From - LineStart(line);
+    const uint64_t cells = CellOf(line, unit);
+    FLineData.resize(line + 1);
+    FLineCells.resize(line + 1);
+    FRowStart.resize(line + 1);
+    FLineCells.back() = cells;
+    FDataEnd = FLineData.back() + unit;
+    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing));
+    FChunks.resize(CeilDiv(FDataEnd, kChunkUnits));
+}
+
+// ---- reading -----------------------------------------------------------------
+
+TTextLines::Position TTextLines::Length() const { return FDataEnd - FLineData.front() + (LineCount() - 1); }
+
+TTextLines::Position TTextLines::LineStart(std::size_t Line) const {
+    return FLineData[Line] - FLineData.front() + Line;
+}
+
+uint64_t TTextLines::LineEndData(std::size_t Line) const {
+    return Line + 1 < LineCount() ? FLineData[Line + 1] : FDataEnd;
+}
+
+uint64_t TTextLines::LineLength(std::size_t Line) const { return LineEndData(Line) - FLineData[Line]; }
+
+std::size_t TTextLines::LineAt(Position Where) const {
+    const uint64_t after = PartitionPoint(0, LineCount(), [&](uint64_t Line) { return LineStart(Line) <= Where; });
+    return after == 0 ? 0 : after - 1;
+}
+
+char16_t TTextLines::UnitAtData(uint64_t Data) const { return FChunks[Data / kChunkUnits][Data % kChunkUnits]; }
+
+void TTextLines::CopyData(uint64_t From, uint64_t To, std::u16string& Out) const {
+    while (From < To) {
+        const uint64_t inChunk = From % kChunkUnits;
+        const uint64_t count = std::min(To - From, kChunkUnits - inChunk);
+        const char16_t* chunk = FChunks[From / kChunkUnits].get();
+        Out.append(chunk + inChunk, chunk + inChunk + count);
+        From += count;
+    }
+}
+
+std::u16string TTextLines::Text(Position From, Position To) const {
+    std::u16string text;
+    To = std::min(To, Length());
+    if (From >= To) return text;
+    text.reserve(To - From);
+    for (std::size_t line = LineAt(From); line < LineCount() && LineStart(line) < To; ++line) {
+        const Position start = LineStart(line);
+        const uint64_t first = From > start ? From - start : 0;
+        const uint64_t last = std::min(LineLength(line), To - start);
+        if (first < last) CopyData(FLineData[line] + first, FLineData[line] + last, text);
+        if (start + LineLength(line) < To && line + 1 < LineCount()) text += kLineFeed;
+    }
+    return text;
+}
+
+std::u16string TTextLines::LineText(std::size_t Line) const {
+    std::u16string text;
+    CopyData(FLineData[Line], LineEndData(Line), text);
+    return text;
+}
+
+// ---- cells and rows ----------------------------------------------------------
+
+// The high half of a surrogate pair takes no cell, so that a pair never splits over two rows.
+uint64_t TTextLines::Advance(uint64_t Cell, char16_t Unit) const {
+    if (Unit == kTab) return NextTabStop(Cell);
+    return IsHighSurrogate(Unit) ? Cell : Cell + 1;
+}
+
+uint64_t TTextLines::NextTabStop(uint64_t Cell) const {
+    const auto next = std::upper_bound(FTabStops.begin(), FTabStops.end(), Cell);
+    if (next != FTabStops.end()) return *next;
+    const uint64_t last = FTabStops.back();
+    const uint64_t interval = FTabStops.size() > 1 ? last - FTabStops[FTabStops.size() - 2] : last;
+    return last + ((Cell - last) / interval + 1) * interval;
+}
+
+void TTextLines::SetTabStops(std::vector<uint64_t> Stops) {
+    std::vector<uint64_t> rising;
+    for (const uint64_t stop : Stops)
+        if (stop > (rising.empty() ? 0 : rising.back())) rising.push_back(stop);
+    if (rising.empty()) rising.push_back(8);
+    if (rising == FTabStops) return;
+    FTabStops = std::move(rising);
+    // The cells of every line change with the stops: lay the text out anew.
+    const bool endsWithCR = FEndsWithCR;
+    const std::u16string text = Text();
+    Clear();
+    Append(text);
+    FEndsWithCR = endsWithCR;
+}
+
+uint64_t TTextLines::RowsFor(uint64_t Cells) const {
+    return FColumns == 0 ? 1 : std::max<uint64_t>(1, CeilDiv(Cells, FColumns));
+}
+
+uint64_t TTextLines::RowsOf(std::size_t Line) const { return RowsFor(FLineCells[Line]); }
+
+void TTextLines::SetColumns(uint64_t Columns) {
+    if (Columns == FColumns) return;
+    FColumns = Columns;
+    Relayout();
+}
+
+void TTextLines::Relayout() {
+    for (std::size_t line = 1; line < LineCount(); ++line) FRowStart[line] = FRowStart[line - 1] + RowsOf(line - 1);
+}
+
+uint64_t TTextLines::RowCount() const { return FirstRowOf(LineCount() - 1) + RowsOf(LineCount() - 1); }
+
+std::size_t TTextLines::LineOfRow(uint64_t Row) const {
+    const uint64_t absolute = FRowStart.front() + std::min(Row, RowCount() - 1);
+    const auto after = std::upper_bound(FRowStart.begin(), FRowStart.end(), absolute);
+    return static_cast<std::size_t>(after - FRowStart.begin()) - 1;
+}
+
+std::pair<uint64_t, uint64_t> TTextLines::ResumePoint(std::size_t Line, uint64_t Cell, uint64_t Unit) const {
+    const uint64_t start = FLineData[Line];
+    const uint64_t end = std::min(LineEndData(Line), start + Unit);
+    const uint64_t first = CeilDiv(start, kCheckpointSpacing);
+    const uint64_t last = std::min<uint64_t>(CeilDiv(end, kCheckpointSpacing), FCheckpoints.size());
+    if (first >= last) return {start, 0};
+    const uint64_t after = PartitionPoint(first, last, [&](uint64_t k) { return FCheckpoints[k] < Cell; });
+    if (after == first) return {start, 0};
+    return {(after - 1) * kCheckpointSpacing, FCheckpoints[after - 1]};
+}
+
+uint64_t TTextLines::CellOf(std::size_t Line, uint64_t Unit) const {
+    const uint64_t target = FLineData[Line] + std::min(Unit, LineLength(Line));
+    auto [data, cell] = ResumePoint(Line, UINT64_MAX, Unit);
+    for (; data < target; ++data) cell = Advance(cell, UnitAtData(data));
+    return cell;
+}
+
+uint64_t TTextLines::UnitAt(std::size_t Line, uint64_t Cell) const {
+    const uint64_t end = LineEndData(Line);
+    auto [data, cell] = ResumePoint(Line, Cell, UINT64_MAX);
+    for (; data < end && cell < Cell; ++data) cell = Advance(cell, UnitAtData(data));
+    return data - FLineData[Line];
+}
+
+TTextLines::TRow TTextLines::Row(uint64_t Row) const {
+    TRow row;
+    row.Line = LineOfRow(Row);
+    const uint64_t inLine = std::min(Row, RowCount() - 1) - FirstRowOf(row.Line);
+    row.FirstCell = inLine * FColumns;
+    const uint64_t endCell = FColumns == 0 ? UINT64_MAX : row.FirstCell + FColumns;
+    row.FirstUnit = UnitAt(row.Line, row.FirstCell);
+    const uint64_t end = LineEndData(row.Line);
+    uint64_t cell = CellOf(row.Line, row.FirstUnit);
+    for (uint64_t data = FLineData[row.Line] + row.FirstUnit; data < end && cell < endCell; ++data) {
+        const char16_t unit = UnitAtData(data);
+        row.Units += unit;
+        row.Cells.push_back(cell);
+        cell = Advance(cell, unit);
+    }
+    return row;
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The text of a long session: lines of UTF-16 kept in large chunks with an
+// index of where each line starts, laid out on a grid of fixed-width cells
+// that wraps at a number of columns. Appending costs what is appended, and
+// finding a line, a row or a cell costs a binary search and a short scan,
+// however long the text or a single line grows.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TTextLines {
+public:
+    // Places in the text: one per UTF-16 unit and one per line end, as in the
+    // text joined with "\n".
+    using Position = uint64_t;
+
+    // The units of one row of the grid and the cell where each starts.
+    struct TRow {
+        std::size_t Line = 0;
+        uint64_t FirstUnit = 0;  // within the line
+        std::u16string Units;
+        std::vector<uint64_t> Cells;  // cell of each unit, counted from the line's start
+        uint64_t FirstCell = 0;       // the row's first cell, counted from the line's start
+    };
+
+    TTextLines();
+
+    // A carriage return, a line feed and the pair of them each end a line,
+    // also when the pair is split over two calls.
+    void Append(std::u16string_view Text);
+    // Replaces the text from From to To; a "\n", "\r" or "\r\n" in Text ends a line.
+    void Replace(Position From, Position To, std::u16string_view Text);
+    void Clear();
+
+    Position Length() const;
+    std::size_t LineCount() const { return FLineData.size(); }
+    Position LineStart(std::size_t Line) const;
+    uint64_t LineLength(std::size_t Line) const;
+    std::size_t LineAt(Position Where) const;
+    // Line ends come out as "\n".
+    std::u16string Text(Position From, Position To) const;
+    std::u16string Text() const { return Text(0, Length()); }
+    std::u16string LineText(std::size_t Line) const;
+    char16_t At(std::size_t Line, uint64_t Unit) const { return UnitAtData(FLineData[Line] + Unit); }
+
+    // 0 columns: lines are not wrapped.
+    void SetColumns(uint64_t Columns);
+    uint64_t Columns() const { return FColumns; }
+    // Cells where tabs stop, rising; past the last stop the last interval repeats.
+    void SetTabStops(std::vector<uint64_t> Stops);
+    uint64_t NextTabStop(uint64_t Cell) const;
+
+    uint64_t RowCount() const;
+    uint64_t FirstRowOf(std::size_t Line) const { return FRowStart[Line] - FRowStart.front(); }
+    uint64_t RowsOf(std::size_t Line) const;
+    std::size_t LineOfRow(uint64_t Row) const;
+    uint64_t LineCells(std::size_t Line) const { return FLineCells[Line]; }
+    // The widest line, in cells, since the text was last emptied.
+    uint64_t WidestLine() const { return FWidest; }
+    TRow Row(uint64_t Row) const;
+    // The cell before which the unit at Unit of Line stands.
+    uint64_t CellOf(std::size_t Line, uint64_t Unit) const;
+    // The first unit of Line that starts at Cell or after it.
+    uint64_t UnitAt(std::size_t Line, uint64_t Cell) const;
+
+    // Where the cell counting is resumed from: one place every so many units.
+    static constexpr uint64_t kCheckpointSpacing = 4096;
+
+private:
+    static constexpr uint64_t kChunkUnits = uint64_t{1} << 16;
+
+    char16_t UnitAtData(uint64_t Data) const;
+    void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
+    void PushUnit(char16_t Unit);
+    void EndLine();
+    void TruncateData(Position From);
+    uint64_t Advance(uint64_t Cell, char16_t Unit) const;
+    uint64_t RowsFor(uint64_t Cells) const;
+    void Relayout();
+    uint64_t LineEndData(std::size_t Line) const;
+    // The last checkpoint inside Line that lies before the cell Cell (or before
+    // the unit Unit), as data offset and cell; the line's start when there is none.
+    std::pair<uint64_t, uint64_t> ResumePoint(std::size_t Line, uint64_t Cell, uint64_t Unit) const;
+
+    std::deque<std::unique_ptr<char16_t[]>> FChunks;
+    uint64_t FDataEnd = 0;               // units stored
+    std::deque<uint64_t> FLineData;      // data offset where each line starts
+    std::deque<uint64_t> FLineCells;     // cells each line takes
+    std::deque<uint64_t> FRowStart;      // rows before each line
+    std::deque<uint64_t> FCheckpoints;   // line cells before the unit at each multiple of kCheckpointSpacing
+    uint64_t FColumns = 0;
+    uint64_t FWidest = 0;
+    std::vector<uint64_t> FTabStops{8};
+    bool FEndsWithCR = false;
+};

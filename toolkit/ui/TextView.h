@@ -1,0 +1,111 @@
+#pragma once
+// A fixed-pitch text area for a session that never ends: it keeps its text
+// in TTextLines and lays out and paints only the rows in view, so appending,
+// scrolling and painting cost what the new text or the visible rows cost.
+// It follows the end as text is added, unless the user has scrolled back to
+// read; scrolling to the end again (or Ctrl+End) resumes following. The user
+// can select, copy, and edit at the caret; there is no undo, so nothing
+// added from outside is ever taken back by Ctrl+Z.
+
+#include <QAbstractScrollArea>
+#include <QList>
+#include <string>
+#include <string_view>
+
+#include "toolkit/ui/TextLines.h"
+
+class TTextView : public QAbstractScrollArea {
+public:
+    using Position = TTextLines::Position;
+
+    explicit TTextView(QWidget* Parent = nullptr);
+
+    const TTextLines& Lines() const { return FLines; }
+    std::u16string Text() const { return FLines.Text(); }
+    Position Length() const { return FLines.Length(); }
+    // Adds Text at the end, leaving the caret and the selection where they are.
+    void AppendText(std::u16string_view Text);
+    void SetText(std::u16string_view Text);
+    // Empties the text and follows the end again.
+    void Clear();
+
+    Position CaretPosition() const { return FCaret; }
+    Position AnchorPosition() const { return FAnchor; }
+    void SetSelection(Position Anchor, Position Caret);
+    bool HasSelection() const { return FAnchor != FCaret; }
+    std::u16string SelectedText() const;
+    void SelectAll();
+    void Copy() const;
+    // Puts Text at the caret in place of the selection.
+    void InsertText(std::u16string_view Text);
+
+    void SetWrapping(bool Wrap);
+    bool Wrapping() const { return FWrapping; }
+    // Stops in pixels from the left edge of the text; they fall on whole cells.
+    void SetTabStops(const QList<int>& Pixels);
+    const QList<int>& TabStops() const { return FTabStopPixels; }
+    void SetTabChangesFocus(bool Value) { FTabChangesFocus = Value; }
+    bool TabChangesFocus() const { return FTabChangesFocus; }
+
+    bool FollowsEnd() const { return FFollow; }
+    // Shows the end and follows it from now on.
+    void ScrollToEnd();
+    void ScrollRows(int64_t Rows);
+    void ScrollCells(int64_t Cells);
+    void EnsureCaretVisible();
+    uint64_t TopRow() const;
+    // Rows that fit whole in the view.
+    int VisibleRows() const;
+    qreal CellWidth() const { return FCellWidth; }
+    int RowHeight() const { return FRowHeight; }
+
+protected:
+    bool event(QEvent* Event) override;
+    void paintEvent(QPaintEvent* Event) override;
+    void resizeEvent(QResizeEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
+    void contextMenuEvent(QContextMenuEvent* Event) override;
+    void focusInEvent(QFocusEvent* Event) override;
+    void focusOutEvent(QFocusEvent* Event) override;
+    void scrollContentsBy(int Dx, int Dy) override;
+
+private:
+    struct TPlace {
+        uint64_t Row;
+        uint64_t Column;
+    };
+
+    void MeasureFont();
+    void UpdateColumns();
+    void UpdateScrollBars();
+    void SetTopRow(uint64_t Row);
+    void PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) const;
+    TPlace PlaceOf(Position Where) const;
+    Position PositionAt(const QPoint& Point) const;
+    Position PositionAtPlace(uint64_t Row, uint64_t Column) const;
+    void MoveCaret(Position Where, bool KeepAnchor);
+    bool MoveByKey(const QKeyEvent& Event);
+    bool EditByKey(const QKeyEvent& Event);
+    Position StepBack(Position Where) const;
+    Position StepForward(Position Where) const;
+    void DeleteSelectionOr(Position From, Position To);
+    void SelectWordAt(Position Where);
+
+    TTextLines FLines;
+    Position FAnchor = 0;
+    Position FCaret = 0;
+    bool FFollow = true;
+    bool FMovingScrollBars = false;
+    bool FWrapping = true;
+    bool FTabChangesFocus = false;
+    bool FSelecting = false;
+    QList<int> FTabStopPixels;
+    qreal FCellWidth = 8;
+    int FRowHeight = 16;
+    int FAscent = 12;
+};
