@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -324,6 +326,15 @@ TEST_F(ConsoleWindow, SendingFromTheReceivedAreaWhileDisconnectedShowsTheMessage
     Press(Form->Memo1, Qt::Key_Return);
     ASSERT_EQ(Errors.size(), 1u);
     EXPECT_NE(Errors.front().find("is not open"), std::string::npos);
+    EXPECT_EQ(MemoText(), "x");  // the failed Enter is still consumed: no line break
+}
+
+TEST_F(ConsoleWindow, KeysThatTypeNothingAddNothingToTheCommand) {
+    Form->Memo1->SetFocus();
+    // Delete as the window system of Windows reports it.
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(Form->Memo1->Widget(), &del);
+    EXPECT_EQ(Command(), "");
 }
 
 TEST_F(ConsoleWindow, ClearEmptiesTheReceivedAreaOnly) {
@@ -391,6 +402,28 @@ INSTANTIATE_TEST_SUITE_P(Receive, SplitBlocks,
                                          TSplitCase{"LineBreak", "x\r", "\ny", "x\ny"},
                                          TSplitCase{"TwoLineBreaks", "x\n", "\ny", "x\n\ny"}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(ConsoleWindow, UndoInTheReceivedAreaNeverRemovesReceivedText) {
+    Connect();
+    Pty.Send("received");
+    ASSERT_TRUE(Pump([&] { return MemoText() == "received"; }));
+    Form->Memo1->SetFocus();
+    QTest::keyClick(Form->Memo1->Widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(MemoText(), "received");
+}
+
+TEST_F(ConsoleWindow, FollowsALineThatNeverEndsWithTheFocusInTheCommandBox) {
+    Connect();
+    Form->cmd->SetFocus();
+    // In pieces the pty holds, each shown before the next is sent.
+    for (int shown = 2000; shown <= 20000; shown += 2000) {
+        Pty.Send(std::string(2000, '.'));
+        ASSERT_TRUE(Pump([&] { return MemoText().size() == shown; }));
+    }
+    const QScrollBar& bar = *Form->Memo1->View().verticalScrollBar();
+    EXPECT_GT(bar.maximum(), 0);
+    EXPECT_EQ(bar.value(), bar.maximum());
+}
 
 TEST_F(ConsoleWindow, ScrollsTheEndIntoViewAndMovesTheCaretThereWhenFocused) {
     Connect();

@@ -84,7 +84,14 @@ QString TypedCharacters(const QKeyEvent& Event) {
         case Qt::Key_Backspace: return QStringLiteral("\b");
         case Qt::Key_Tab: return QStringLiteral("\t");
         case Qt::Key_Escape: return QStringLiteral("\x1b");
-        default: return Event.text();
+        default: {
+            // A key that types nothing in a native edit types nothing here, whatever
+            // text the window system gave it (Delete comes as "\x7f" on Windows).
+            QString text = Event.text();
+            if (!(Event.modifiers() & Qt::ControlModifier))
+                text.removeIf([](QChar C) { return C.unicode() < 0x20 || C.unicode() == 0x7F; });
+            return text;
+        }
     }
 }
 
@@ -100,23 +107,23 @@ public:
 
     bool eventFilter(QObject*, QEvent* Event) override {
         if (Event->type() != QEvent::KeyPress) return false;
-        bool consumed = false;
-        RunHandled([&] { consumed = Dispatch(static_cast<QKeyEvent&>(*Event)); });
-        return consumed;
+        return Dispatch(static_cast<QKeyEvent&>(*Event));
     }
 
 private:
+    // A handler that consumed its key and then failed has still consumed it:
+    // the failure is reported and the key never reaches the widget.
     bool Dispatch(const QKeyEvent& Event) {
         if (FControl.FOnKeyDown) {
             Word key = VirtualKey(Event.key());
-            FControl.FOnKeyDown(&FControl, key, ShiftState(Event.modifiers()));
+            RunHandled([&] { FControl.FOnKeyDown(&FControl, key, ShiftState(Event.modifiers())); });
             if (key == 0) return true;
         }
         if (!FControl.FOnKeyPress) return false;
         bool consumed = false;
         for (const QChar c : TypedCharacters(Event)) {
             char16_t key = c.unicode();
-            FControl.FOnKeyPress(&FControl, key);
+            RunHandled([&] { FControl.FOnKeyPress(&FControl, key); });
             consumed = consumed || key == 0;
         }
         return consumed;

@@ -1,0 +1,211 @@
+// The text store of the received area, checked against a plain model: the
+// text as one string, laid out cell by cell.
+
+#include "toolkit/ui/TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// What the store should hold: lines split at CR, LF and CR LF, joined with "\n".
+std::u16string Normalised(const std::u16string& Raw) {
+    std::u16string text;
+    for (std::size_t i = 0; i < Raw.size(); ++i) {
+        if (Raw[i] == u'\r' && i + 1 < Raw.size() && Raw[i + 1] == u'\n') continue;
+        text += Raw[i] == u'\r' ? u'\n' : Raw[i];
+    }
+    return text;
+}
+
+std::vector<std::u16string> SplitLines(const std::u16string& Text) {
+    std::vector<std::u16string> lines(1);
+    for (const char16_t unit : Text) {
+        if (unit == u'\n') lines.emplace_back();
+        else lines.back() += unit;
+    }
+    return lines;
+}
+
+// The cell before each unit of Line and after its last: tabs every Tab cells,
+// a high surrogate takes no cell of its own.
+std::vector<uint64_t> ModelCells(const std::u16string& Line, uint64_t Tab) {
+    std::vector<uint64_t> cells{0};
+    for (const char16_t unit : Line) {
+        const uint64_t cell = cells.back();
+        cells.push_back(unit == u'\t' ? (cell / Tab + 1) * Tab : unit >= 0xD800 && unit <= 0xDBFF ? cell : cell + 1);
+    }
+    return cells;
+}
+
+// Random text made of what a device sends: letters, line ends in every form,
+// tabs, and characters outside the basic plane.
+std::u16string RandomText(std::mt19937& Random, std::size_t Length, bool LineEnds) {
+    const std::u16string alphabet = u"abcXYZ 019-";
+    std::u16string text;
+    while (text.size() < Length) {
+        const unsigned pick = Random() % 40;
+        if (LineEnds && pick == 0) text += u'\r';
+        else if (LineEnds && pick == 1) text += u'\n';
+        else if (LineEnds && pick == 2) text += u"\r\n";
+        else if (pick == 3) text += u'\t';
+        else if (pick == 4) text += u"\U0001F600";
+        else text += alphabet[Random() % alphabet.size()];
+    }
+    return text;
+}
+
+void ExpectLayout(const TTextLines& Lines, const std::u16string& Text, uint64_t Columns, uint64_t Tab) {
+    ASSERT_EQ(Lines.Text(), Text);
+    const std::vector<std::u16string> model = SplitLines(Text);
+    ASSERT_EQ(Lines.LineCount(), model.size());
+    uint64_t row = 0;
+    TTextLines::Position start = 0;
+    for (std::size_t line = 0; line < model.size(); ++line) {
+        SCOPED_TRACE(line);
+        ASSERT_EQ(Lines.LineStart(line), start);
+        ASSERT_EQ(Lines.LineAt(start), line);
+        const std::vector<uint64_t> cells = ModelCells(model[line], Tab);
+        ASSERT_EQ(Lines.LineCells(line), cells.back());
+        const uint64_t rows = Columns == 0 ? 1 : std::max<uint64_t>(1, (cells.back() + Columns - 1) / Columns);
+        ASSERT_EQ(Lines.FirstRowOf(line), row);
+        ASSERT_EQ(Lines.RowsOf(line), rows);
+        for (uint64_t r = 0; r < rows; ++r) {
+            const TTextLines::TRow shown = Lines.Row(row + r);
+            ASSERT_EQ(shown.Line, line);
+            // The row holds the units that start in its cells.
+            std::u16string expected;
+            for (std::size_t unit = 0; unit < model[line].size(); ++unit)
+                if (Columns == 0 || cells[unit] / Columns == r) expected += model[line][unit];
+            ASSERT_EQ(shown.Units, expected) << "row " << r;
+            for (std::size_t i = 0; i < shown.Units.size(); ++i) ASSERT_EQ(shown.Cells[i], cells[shown.FirstUnit + i]);
+        }
+        for (std::size_t unit = 0; unit <= model[line].size(); unit += 97) ASSERT_EQ(Lines.CellOf(line, unit), cells[unit]);
+        row += rows;
+        start += model[line].size() + 1;
+    }
+    ASSERT_EQ(Lines.RowCount(), row);
+}
+
+}  // namespace
+
+struct TLineEndCase {
+    const char* Name;
+    std::vector<std::u16string> Appends;
+    std::u16string Text;
+};
+
+class TextLinesLineEnds : public testing::TestWithParam<TLineEndCase> {};
+
+TEST_P(TextLinesLineEnds, EndLinesAsTheyCame) {
+    TTextLines lines;
+    for (const std::u16string& part : GetParam().Appends) lines.Append(part);
+    EXPECT_EQ(lines.Text(), GetParam().Text);
+    EXPECT_EQ(lines.Length(), GetParam().Text.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextLinesLineEnds,
+    testing::Values(TLineEndCase{"EachKind", {u"a\rb\nc\r\nd"}, u"a\nb\nc\nd"},
+                    TLineEndCase{"PairSplitOverTwoCalls", {u"a\r", u"\nb"}, u"a\nb"},
+                    TLineEndCase{"CrThenTwoLineFeedsInThreeCalls", {u"x\r", u"\n", u"\ny"}, u"x\n\ny"},
+                    TLineEndCase{"TwoCarriageReturns", {u"x\r", u"\r", u"\ny"}, u"x\n\ny"},
+                    TLineEndCase{"LineFeedThenCarriageReturn", {u"x\n\ry"}, u"x\n\ny"},
+                    TLineEndCase{"EmptyAppends", {u"", u"x", u""}, u"x"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(TextLines, LaysOutLinesAndAnEndlessLineAsTheModelDoes) {
+    std::mt19937 random(7);
+    for (const bool lineEnds : {true, false}) {
+        for (const uint64_t columns : {0u, 1u, 7u, 80u}) {
+            SCOPED_TRACE(testing::Message() << "line ends " << lineEnds << ", columns " << columns);
+            TTextLines lines;
+            lines.SetColumns(columns);
+            std::u16string raw;
+            // Appended in pieces of every size, across the checkpoints of a long line.
+            while (raw.size() < 3 * TTextLines::kCheckpointSpacing + 500) {
+                const std::u16string piece = RandomText(random, random() % 700, lineEnds);
+                raw += piece;
+                lines.Append(piece);
+            }
+            ExpectLayout(lines, Normalised(raw), columns, 8);
+        }
+    }
+}
+
+TEST(TextLines, TabStopsAndColumnsCanChangeWithTextInPlace) {
+    std::mt19937 random(11);
+    const std::u16string text = Normalised(RandomText(random, 6000, true));
+    TTextLines lines;
+    lines.Append(text);
+    lines.SetColumns(13);
+    lines.SetTabStops({5, 10, 15});
+    ExpectLayout(lines, text, 13, 5);
+    lines.SetColumns(40);
+    ExpectLayout(lines, text, 40, 5);
+}
+
+TEST(TextLines, FindsTheUnitAtACellInsideAnEndlessLine) {
+    TTextLines lines;
+    std::u16string line;
+    for (int i = 0; i < 20000; ++i) line += i % 9 == 0 ? u'\t' : u'a' + i % 26;
+    lines.Append(line);
+    const std::vector<uint64_t> cells = ModelCells(line, 8);
+    for (std::size_t unit = 0; unit < line.size(); unit += 331) {
+        // A cell inside a tab's span belongs to the unit after the tab.
+        EXPECT_EQ(lines.UnitAt(0, cells[unit]), unit);
+        if (cells[unit + 1] > cells[unit] + 1) {
+            EXPECT_EQ(lines.UnitAt(0, cells[unit] + 1), unit + 1);
+        }
+    }
+    EXPECT_EQ(lines.UnitAt(0, cells.back() + 5), line.size());
+}
+
+TEST(TextLines, ReplacesAnyRangeAsAnEditorDoes) {
+    std::mt19937 random(3);
+    TTextLines lines;
+    lines.SetColumns(9);
+    std::u16string model;
+    for (int round = 0; round < 300; ++round) {
+        const std::u16string piece = Normalised(RandomText(random, random() % 30, true));
+        const uint64_t from = model.empty() ? 0 : random() % (model.size() + 1);
+        const uint64_t to = std::min<uint64_t>(model.size(), from + random() % 12);
+        lines.Replace(from, to, piece);
+        model.replace(from, to - from, piece);
+        if (round % 2 == 0) {
+            const std::u16string more = Normalised(RandomText(random, random() % 40, true));
+            lines.Append(more);
+            model += more;
+        }
+        ASSERT_EQ(lines.Text(), model) << "round " << round;
+    }
+    ExpectLayout(lines, model, 9, 8);
+}
+
+TEST(TextLines, AnEditBeforeTheEndKeepsAPendingCarriageReturn) {
+    TTextLines lines;
+    lines.Append(u"ab\r");
+    lines.Replace(0, 1, u"X");
+    lines.Append(u"\nc");
+    EXPECT_EQ(lines.Text(), u"Xb\nc");
+
+    lines.Append(u"\r");
+    lines.Replace(lines.Length(), lines.Length(), u"typed");
+    lines.Append(u"\n");
+    EXPECT_EQ(lines.Text(), u"Xb\nc\ntyped\n");
+}
+
+TEST(TextLines, ClearStartsOver) {
+    TTextLines lines;
+    lines.SetColumns(4);
+    lines.Append(u"one\rtwo and more\r");
+    lines.Clear();
+    EXPECT_EQ(lines.Length(), 0u);
+    EXPECT_EQ(lines.LineCount(), 1u);
+    EXPECT_EQ(lines.RowCount(), 1u);
+    lines.Append(u"\nx");  // no pending carriage return survives Clear
+    EXPECT_EQ(lines.Text(), u"\nx");
+}

@@ -1,0 +1,155 @@
+// The received area's text view on the offscreen platform: following the
+// end, staying put while the user reads back, copying, and no undo.
+
+#include "toolkit/ui/TextView.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QScrollBar>
+#include <QTest>
+#include <string>
+
+#include "tests/toolkit/ui/QtTestSupport.h"
+
+namespace {
+
+class TextView : public testing::Test {
+protected:
+    void SetUp() override {
+        View = new TTextView(&Window);
+        View->setGeometry(0, 0, 300, 200);
+        View->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        ASSERT_TRUE(Window.ShowExposed());
+    }
+
+    void AppendLines(int Count, const std::u16string& Prefix = u"line ") {
+        for (int i = 0; i < Count; ++i) {
+            const std::string number = std::to_string(i);
+            View->AppendText(Prefix + std::u16string(number.begin(), number.end()) + u"\r\n");
+        }
+    }
+
+    bool AtTheEnd() const {
+        const QScrollBar& bar = *View->verticalScrollBar();
+        return bar.value() == bar.maximum() && View->TopRow() + View->VisibleRows() >= View->Lines().RowCount();
+    }
+
+    void Press(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) { QTest::keyClick(View, Key, Modifiers); }
+
+    TTestWindow Window{400, 300};
+    TTextView* View = nullptr;
+};
+
+TEST_F(TextView, FollowsTheEndOfLinesWrappedLinesAndALineThatNeverEnds) {
+    AppendLines(200);
+    EXPECT_GT(View->verticalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(AtTheEnd());
+    // Wider than the view: each line takes several rows.
+    AppendLines(50, std::u16string(150, u'w'));
+    EXPECT_TRUE(AtTheEnd());
+    const std::u16string block(4096, u'.');
+    for (int i = 0; i < 40; ++i) {
+        View->AppendText(block);
+        ASSERT_TRUE(AtTheEnd()) << "block " << i;
+    }
+    EXPECT_GT(View->Lines().RowsOf(View->Lines().LineCount() - 1), 1000u);
+}
+
+TEST_F(TextView, StaysPutWhileTheUserReadsBackAndFollowsAgainAtTheEnd) {
+    AppendLines(300);
+    QScrollBar& bar = *View->verticalScrollBar();
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);
+    const int reading = bar.value();
+    AppendLines(100);
+    EXPECT_EQ(bar.value(), reading);
+    EXPECT_FALSE(View->FollowsEnd());
+
+    bar.setValue(bar.maximum());  // dragged back to the end
+    AppendLines(100);
+    EXPECT_TRUE(AtTheEnd());
+
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);
+    View->setFocus();
+    Press(Qt::Key_End, Qt::ControlModifier);
+    AppendLines(10);
+    EXPECT_TRUE(AtTheEnd());
+
+    bar.triggerAction(QAbstractSlider::SliderPageStepSub);
+    View->Clear();
+    AppendLines(300);
+    EXPECT_TRUE(AtTheEnd());
+}
+
+TEST_F(TextView, AResizeKeepsTheLineTheUserIsReading) {
+    AppendLines(300, std::u16string(60, u'x'));
+    View->verticalScrollBar()->setValue(100);
+    const std::size_t line = View->Lines().LineOfRow(View->TopRow());
+    View->resize(500, 200);
+    ASSERT_TRUE(WaitFor([&] { return View->width() == 500; }));
+    EXPECT_EQ(View->Lines().LineOfRow(View->TopRow()), line);
+    EXPECT_FALSE(View->FollowsEnd());
+}
+
+TEST_F(TextView, CopyPutsTheExactTextOnTheClipboard) {
+    const std::u16string received = u"tab\there \u00e9\U0001F600\r\nnext\rlast";
+    View->AppendText(received);
+    View->setFocus();
+    Press(Qt::Key_A, Qt::ControlModifier);
+    Press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdU16String(u"tab\there \u00e9\U0001F600\nnext\nlast"));
+
+    // Shift+Left twice from the end takes "st"; once more over the pair takes the emoji whole.
+    Press(Qt::Key_End, Qt::ControlModifier);
+    Press(Qt::Key_Left, Qt::ShiftModifier);
+    Press(Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(View->SelectedText(), u"st");
+    View->SetSelection(10, 10);
+    Press(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(View->SelectedText(), u"\U0001F600");
+}
+
+TEST_F(TextView, UndoNeverTakesBackText) {
+    View->AppendText(u"received");
+    View->setFocus();
+    Press(Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(View, "ab");
+    Press(Qt::Key_Z, Qt::ControlModifier);
+    Press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(View->Text(), u"receivedab");
+}
+
+TEST_F(TextView, TypesAndDeletesAtTheCaret) {
+    View->AppendText(u"one\ntwo");
+    View->setFocus();
+    View->SetSelection(3, 3);
+    QTest::keyClicks(View, "!!");
+    Press(Qt::Key_Backspace);
+    Press(Qt::Key_Delete);  // the line end
+    EXPECT_EQ(View->Text(), u"one!two");
+    View->SetSelection(0, 4);
+    QTest::keyClicks(View, "1");
+    EXPECT_EQ(View->Text(), u"1two");
+}
+
+TEST_F(TextView, PaintsTheRowsInViewAtTheirCells) {
+    View->AppendText(u"WWWW\r\n\r\nWW");
+    const QImage image = View->viewport()->grab().toImage();
+    const QColor base = View->palette().color(QPalette::Base);
+    const auto inked = [&](int X0, int X1, int Row) {
+        for (int y = 4 + Row * View->RowHeight(); y < 4 + (Row + 1) * View->RowHeight(); ++y)
+            for (int x = X0; x < X1; ++x)
+                if (image.pixelColor(x, y) != base) return true;
+        return false;
+    };
+    const auto cell = [&](double Cells) { return 4 + static_cast<int>(Cells * View->CellWidth()); };
+    EXPECT_TRUE(inked(cell(0), cell(4), 0));
+    EXPECT_FALSE(inked(cell(4) + 1, image.width(), 0));
+    EXPECT_FALSE(inked(0, image.width(), 1));
+    EXPECT_TRUE(inked(cell(0), cell(2), 2));
+    EXPECT_FALSE(inked(cell(2) + 1, image.width(), 2));
+}
+
+}  // namespace
