@@ -67,8 +67,9 @@ public:
     // The first unit of Line that starts at Cell or after it.
     uint64_t UnitAt(std::size_t Line, uint64_t Cell) const;
 
-    // Where the cell counting is resumed from: one place every so many units.
-    static constexpr uint64_t kCheckpointSpacing = 4096;
+    // Where the cell counting is resumed from: one place every so many units,
+    // so a row deep inside an endless line is found with a short scan.
+    static constexpr uint64_t kCheckpointSpacing = 512;
 
 private:
     static constexpr uint64_t kChunkUnits = uint64_t{1} << 16;

@@ -1,0 +1,209 @@
+// How the console window keeps up with what a device sends: the cost of one
+// received block early and late in a long session, the memory the shown text
+// takes, and a paced stream through a pseudo-terminal at the fastest listed
+// rate, watched from the event loop and from the writer.
+//
+// bench_display [megabytes of the long session, 50] [seconds of each stream, 20]
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "console/comexample.h"
+#include "tests/support/Pty.h"
+#include "toolkit/ui/TextView.h"
+
+namespace {
+
+constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kMegabyte = 1 << 20;
+constexpr std::size_t kRecord = 64;
+constexpr double kBytesPerSecond = 92160;  // 921,600 baud, 10 bits a byte
+
+// Record Index of a stream: 62 bytes of number and letters, then CR LF, or
+// 64 bytes without a line end.
+std::string Record(uint64_t Index, bool LineEnds) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%010llu ", static_cast<unsigned long long>(Index));
+    std::string record(number);
+    while (record.size() < kRecord) record += static_cast<char>('a' + (Index + record.size()) % 26);
+    if (LineEnds) record.replace(kRecord - 2, 2, "\r\n");
+    return record;
+}
+
+std::string Stream(uint64_t FirstRecord, std::size_t Bytes, bool LineEnds) {
+    std::string stream;
+    for (uint64_t i = FirstRecord; stream.size() < Bytes; ++i) stream += Record(i, LineEnds);
+    return stream;
+}
+
+// The text the window should show for a stream: line ends become "\n".
+QString Shown(const std::string& Stream) {
+    QString text = QString::fromLatin1(Stream.data(), static_cast<qsizetype>(Stream.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+double ResidentMegabytes() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+bool AtTheEnd(const TTextView& View) {
+    const QScrollBar& bar = *View.verticalScrollBar();
+    return bar.value() == bar.maximum();
+}
+
+// Feeds the receive handler with 4 KB blocks and lets the window paint after
+// each; returns the mean cost of a block over the first megabyte and over the last.
+std::pair<double, double> BlockCosts(TForm3& Form, std::size_t Megabytes, bool LineEnds) {
+    Form.Memo1->Clear();
+    const std::size_t blocks = Megabytes * kMegabyte / kBlock;
+    const std::size_t perMegabyte = kMegabyte / kBlock;
+    const std::string stream = Stream(0, kMegabyte, LineEnds);  // repeated: only the cost counts here
+    double first = 0, last = 0;
+    QElapsedTimer timer;
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const std::size_t offset = (i % perMegabyte) * kBlock;
+        timer.start();
+        Form.OrvelSerialPort1Receive(nullptr, stream.substr(offset, kBlock));
+        Application->ProcessMessages();
+        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        if (i < perMegabyte) first += ms;
+        if (i >= blocks - perMegabyte) last += ms;
+    }
+    return {first / perMegabyte, last / perMegabyte};
+}
+
+// Memory is read on the first session only: a later one reuses what the first freed.
+void ReportBlockCosts(TForm3& Form, std::size_t Megabytes, bool LineEnds, bool Memory) {
+    const char* kind = LineEnds ? "lines" : "no line break";
+    const double before = ResidentMegabytes();
+    const auto [first, last] = BlockCosts(Form, Megabytes, LineEnds);
+    const double grown = ResidentMegabytes() - before;
+    const std::string at = std::to_string(Megabytes) + " MB";
+    PrintFigure(std::string("4 KB block, ") + kind + ", first MB", first, "ms", 1.0);
+    PrintFigure(std::string("4 KB block, ") + kind + ", at " + at, last, "ms", last / first, "target <= 1.5");
+    PrintFigure(std::string("view at the end, ") + kind, AtTheEnd(Form.Memo1->View()) ? 1 : 0, "yes", 1.0);
+    if (!Memory) return;
+    const double perByte = grown * 1e6 / static_cast<double>(Megabytes * kMegabyte);
+    PrintFigure(std::string("resident bytes per byte shown, ") + kind, perByte, "B/B", perByte / 3, "target ratio <= 1");
+}
+
+struct TStreamFigures {
+    double LongestGapMs = 0;
+    double LongestWriteMs = 0;
+    double ShownAfterEndS = -1;
+    std::size_t Sent = 0;
+    bool Exact = false;
+    bool AtEnd = false;
+};
+
+// Writes the stream to the pty's master at the line rate, in slices every 5 ms,
+// timing each blocking write.
+void PacedWriter(int Master, const std::string& Stream, std::atomic<double>& LongestWriteMs, std::atomic<bool>& Done) {
+    const auto start = TClock::now();
+    std::size_t sent = 0;
+    for (int tick = 1; sent < Stream.size(); ++tick) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(5 * tick));
+        const auto due = static_cast<std::size_t>(kBytesPerSecond * 0.005 * tick);
+        const std::size_t target = std::min(due, Stream.size());
+        while (sent < target) {
+            const auto before = TClock::now();
+            const ssize_t n = write(Master, Stream.data() + sent, target - sent);
+            const double ms = SecondsSince(before) * 1e3;
+            if (ms > LongestWriteMs) LongestWriteMs = ms;
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+    Done = true;
+}
+
+TStreamFigures LiveStream(TForm3& Form, TPty& Pty, double Seconds, bool LineEnds) {
+    TStreamFigures figures;
+    Form.Memo1->Clear();
+    const std::string stream = Stream(0, static_cast<std::size_t>(kBytesPerSecond * Seconds), LineEnds);
+    const QString expected = Shown(stream);
+    figures.Sent = stream.size();
+
+    std::atomic<double> longestWrite{0};
+    std::atomic<bool> done{false};
+    QEventLoop loop;
+    QElapsedTimer sinceTick, sinceDone;
+    sinceTick.start();
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        figures.LongestGapMs = std::max(figures.LongestGapMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 5);
+        sinceTick.start();
+        if (!done) return;
+        if (!sinceDone.isValid()) sinceDone.start();
+        if (Form.Memo1->GetTextLength() >= expected.size() || sinceDone.elapsed() > 30000) loop.quit();
+    });
+    ticker.start();
+    std::thread writer(PacedWriter, Pty.Master(), std::cref(stream), std::ref(longestWrite), std::ref(done));
+    loop.exec();
+    writer.join();
+    figures.ShownAfterEndS = static_cast<double>(sinceDone.elapsed()) / 1e3;
+    figures.LongestWriteMs = longestWrite;
+    figures.Exact = ToQString(Form.Memo1->GetText()) == expected;
+    figures.AtEnd = AtTheEnd(Form.Memo1->View());
+    return figures;
+}
+
+void ReportLiveStream(TForm3& Form, TPty& Pty, double Seconds, bool LineEnds) {
+    const std::string kind = LineEnds ? "64-byte lines" : "no line break";
+    const TStreamFigures f = LiveStream(Form, Pty, Seconds, LineEnds);
+    PrintFigure("921,600 baud, " + kind + ": bytes sent", static_cast<double>(f.Sent), "B", 1.0);
+    PrintFigure("  all shown, in order", f.Exact ? 1 : 0, "yes", f.Exact ? 1.0 : 0.0);
+    PrintFigure("  view at the end", f.AtEnd ? 1 : 0, "yes", f.AtEnd ? 1.0 : 0.0);
+    PrintFigure("  longest event-loop gap", f.LongestGapMs, "ms", f.LongestGapMs / 100, "target ratio <= 1");
+    PrintFigure("  writer held back (longest write)", f.LongestWriteMs, "ms", f.LongestWriteMs / 50, "target ratio <= 1");
+    PrintFigure("  all shown after the stream ended", f.ShownAfterEndS, "s", f.ShownAfterEndS / 5, "target ratio <= 1");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 50;
+    const double seconds = argc > 2 ? std::strtod(argv[2], nullptr) : 20;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TPty pty;
+    const TPortMap map("COM5=" + pty.SlavePath());
+    Application->Initialize();
+    Application->CreateForm(Form3);
+    Form3->Show();
+    Application->ProcessMessages();
+
+    ReportBlockCosts(*Form3, megabytes, true, true);
+    ReportBlockCosts(*Form3, megabytes, false, false);
+
+    Form3->cb_portlist->SetText(u"COM5");
+    Form3->b_ConnectClick(nullptr);
+    if (!Form3->Connected()) {
+        std::fprintf(stderr, "could not open COM5\n");
+        return 1;
+    }
+    ReportLiveStream(*Form3, pty, seconds, true);
+    ReportLiveStream(*Form3, pty, seconds, false);
+    Form3->b_ConnectClick(nullptr);
+    return 0;
+}
