@@ -296,6 +296,9 @@ private:
     // Reads what waits on ComDevice into Chunk, stores it, raises OnReceive
     // through RaiseReceive and logs it. False when nothing was waiting.
     bool ReceiveWaiting(HANDLE ComDevice, const std::function<void()>& RaiseReceive, AnsiString& Chunk);
+    // Reads Waiting bytes, then what keeps arriving, into Chunk: at most
+    // InputBuffer bytes unless Waiting alone is more.
+    void ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const;
     void StoreChunk(const AnsiString& Chunk);
     void NotifyReceive();
     void NotifyLineStatus();
@@ -351,7 +354,7 @@ private:
     uint32_t FWriteTotalTimeoutConstant = 1000;
     TThreadPriority FPriority = tpNormal;
     std::atomic<uint32_t> FDelay{100};
-    uint32_t FInputBuffer = 4096;
+    std::atomic<uint32_t> FInputBuffer{4096};  // the receive loop reads it
     uint32_t FOutputBuffer = 4096;
     const double FVersion = 1.64;
     TComThread* ComThread = nullptr;

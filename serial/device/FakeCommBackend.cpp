@@ -64,6 +64,11 @@ void TFakeCommBackend::LimitWrites(std::optional<DWORD> Bytes) {
     FWriteLimit = Bytes;
 }
 
+void TFakeCommBackend::LimitQueue(std::optional<DWORD> Bytes) {
+    std::lock_guard lock(FLock);
+    FQueueLimit = Bytes;
+}
+
 void TFakeCommBackend::SetVanished(bool Vanished) {
     std::lock_guard lock(FLock);
     FVanished = Vanished;
@@ -120,6 +125,10 @@ std::size_t TFakeCommBackend::OpenHandleCount() const {
 BOOL TFakeCommBackend::Fail(DWORD Error) {
     LastError = Error;
     return false;
+}
+
+std::size_t TFakeCommBackend::QueuedBytes() const {
+    return std::min<std::size_t>(FReceived.size(), FQueueLimit.value_or(MAXDWORD));
 }
 
 DWORD TFakeCommBackend::Enter(TCommCall Call) {
@@ -188,7 +197,7 @@ BOOL TFakeCommBackend::ClearCommError(HANDLE File, DWORD* Errors, COMSTAT* Stat)
     std::lock_guard lock(FLock);
     if (const DWORD error = Enter({.Function = "ClearCommError", .Handle = File})) return Fail(error);
     if (Errors) *Errors = 0;
-    if (Stat) *Stat = {0, static_cast<DWORD>(FReceived.size()), 0};
+    if (Stat) *Stat = {0, static_cast<DWORD>(QueuedBytes()), 0};
     return true;
 }
 
@@ -197,7 +206,7 @@ BOOL TFakeCommBackend::ReadFile(HANDLE File, void* Buffer, DWORD BytesToRead, DW
     if (BytesRead) *BytesRead = 0;
     if (const DWORD error = Enter({.Function = "ReadFile", .Handle = File, .Args = {BytesToRead}}))
         return Fail(error);
-    const std::size_t count = std::min<std::size_t>(BytesToRead, FReceived.size());
+    const std::size_t count = std::min<std::size_t>(BytesToRead, QueuedBytes());
     FReceived.copy(static_cast<char*>(Buffer), count);
     FReceived.erase(0, count);
     if (BytesRead) *BytesRead = static_cast<DWORD>(count);

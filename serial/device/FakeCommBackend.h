@@ -32,6 +32,9 @@ public:
     void FailModemStatus(bool Fail);                  // ERROR_INVALID_PARAMETER
     void SetModemStatus(DWORD Bits);                  // MS_CTS_ON | ...
     void LimitWrites(std::optional<DWORD> Bytes);     // each write stops after Bytes, as a time-out would
+    // The input queue shows and hands out at most Bytes at a time, as a line
+    // discipline does; the rest follows as soon as a read made room.
+    void LimitQueue(std::optional<DWORD> Bytes);
     // A vanished device: every call on a handle except CloseHandle fails with
     // ERROR_GEN_FAILURE, and opens fail with ERROR_FILE_NOT_FOUND. The port
     // list is separate (SetPresentPorts).
@@ -76,6 +79,8 @@ public:
     void RecordTimePeriod(const char* Function, UINT Period);
 
 private:
+    // What the input queue holds now, as ClearCommError counts it.
+    std::size_t QueuedBytes() const;
     // Records the call; returns 0 when the handle may be used, else the error.
     DWORD Enter(TCommCall Call);
     static BOOL Fail(DWORD Error);
@@ -89,6 +94,7 @@ private:
     bool FFailModemStatus = false;
     DWORD FModemStatus = 0;
     std::optional<DWORD> FWriteLimit;
+    std::optional<DWORD> FQueueLimit;
     bool FVanished = false;
     std::vector<std::string> FPresentPorts;
     bool FWinmmAvailable = true;

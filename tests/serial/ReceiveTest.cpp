@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "serial/OrvelSerialPort.h"
 #include "serial/device/FakeCommBackend.h"
@@ -278,6 +279,30 @@ TEST_F(SerialReceiveOnFake, LinesSeenBeforeAReopenRaiseNothingWhenUnchanged) {
     Device.SetModemStatus(0);
     ASSERT_TRUE(WaitUntil([&] { return Events.LineStatus().size() == 2; }));
     EXPECT_EQ(Events.LineStatus().back(), TLineStatusSet{});
+}
+
+TEST_F(SerialReceiveOnFake, APassTakesWhatKeepsArrivingUpToTheInputQueue) {
+    // The device shows 4,095 bytes at a time, as the Linux line discipline does.
+    struct {
+        uint32_t InputBuffer;
+        std::vector<std::size_t> Chunks;
+    } const cases[] = {{65536, {10000}}, {4096, {4096, 4096, 1808}}, {100, {4095, 4095, 1810}}};
+    Device.LimitQueue(4095);
+    for (const auto& c : cases) {
+        TEventRecorder events;
+        events.AttachReceive(Port);
+        Port.SetInputBuffer(c.InputBuffer);
+        std::string sent(10000, '\0');
+        for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 13 + i / 251);
+        Device.PushReceived(sent);
+        Port.Open();
+        ASSERT_TRUE(WaitUntil([&] { return events.ReceivedBytes().size() == sent.size(); }));
+        EXPECT_TRUE(events.ReceivedBytes() == sent) << "bytes lost or reordered";
+        std::vector<std::size_t> chunks;
+        for (const TDelivery& d : events.Received()) chunks.push_back(d.Bytes.size());
+        EXPECT_EQ(chunks, c.Chunks) << "InputBuffer " << c.InputBuffer;
+        Port.Close();
+    }
 }
 
 TEST_F(SerialReceiveOnFake, ThePresenceCheckWaitsForADelayOf50) {
