@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "serial/device/CommBackend.h"
@@ -316,6 +317,10 @@ private:
     // Waits, serving the main thread's hand-offs, until every thread that
     // still refers to this component has ended.
     void WaitForThreads();
+    // Tears down a connection whose thread never ran, as its end would.
+    void EndUnstarted(std::unique_ptr<TComThread> Thread);
+    // Ends the reads and writes in progress on the open device.
+    void AbortDeviceCalls();
 
     // Guards the strings, the event slots, the received data and ComThread:
     // the receive thread reads them while the main thread may change them.
@@ -400,6 +405,7 @@ protected:
 private:
     void DoExecuteConnect();
     void DoExecuteDisconnect();
+    void RaiseConnectEvent(const TConnectEvent& Handler);
     void DoExecuteReceive();
     void DoExecuteLineStatus();
     bool StopRequested() const { return Terminated() || ComDevice == INVALID_HANDLE_VALUE; }
@@ -412,7 +418,9 @@ private:
 
     TOrvelSerialPort* Owner;
     uint64_t FConnectionId = 0;
-    // Why CreateFileA failed, taken at once before later calls overwrite it.
+    // The port of this connection; spNone when the open failed.
+    TCommPort FPort = spNone;
+    // Why the open or its set-up failed.
     DWORD FOpenError = 0;
 };
 

@@ -6,6 +6,8 @@
 // Thread-safe; reads and writes never block.
 
 #include <cstddef>
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -40,6 +42,13 @@ public:
     // list is separate (SetPresentPorts).
     void SetVanished(bool Vanished);
     void SetPresentPorts(std::vector<std::string> Names);
+    // Reads wait, as a read with time-outs waits for bytes that never come,
+    // until PURGE_RXABORT or CloseHandle on their handle, or until switched off.
+    void StallReads(bool Stall);
+    std::size_t StalledReads() const;  // waiting now
+    // The named call on a handle sets the last error to Error and throws, as a
+    // backend that fails deep inside might; an empty name switches it off.
+    void ThrowIn(std::string Function, DWORD Error);
     // winmm with timeBeginPeriod/timeEndPeriod; available unless switched off.
     void SetWinmmAvailable(bool Available);
     // Bytes that arrived at the device, for ClearCommError and ReadFile.
@@ -85,7 +94,16 @@ private:
     DWORD Enter(TCommCall Call);
     static BOOL Fail(DWORD Error);
 
+    // Waits out a stalled read; false when it was aborted.
+    bool StallRead(std::unique_lock<std::mutex>& Lock, HANDLE File);
+
     mutable std::mutex FLock;
+    std::condition_variable FStallEnded;
+    bool FStallReads = false;
+    std::size_t FStalledReads = 0;
+    uint64_t FReadAborts = 0;
+    std::string FThrowIn;
+    DWORD FThrowError = 0;
     std::vector<TCommCall> FCalls;
     std::set<HANDLE> FOpen;
     HANDLE FNextHandle = 0x100;
