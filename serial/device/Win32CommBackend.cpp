@@ -112,7 +112,8 @@ public:
         const ::HANDLE native = ::CreateFileA(
             FileName, DesiredAccess, ShareMode, reinterpret_cast<LPSECURITY_ATTRIBUTES>(SecurityAttributes),
             CreationDisposition, FlagsAndAttributes, templateFile ? templateFile->Native() : nullptr);
-        if (native == INVALID_HANDLE_VALUE) return wc::INVALID_HANDLE_VALUE;
+        // The same value in both worlds: all bits set.
+        if (native == INVALID_HANDLE_VALUE) return reinterpret_cast<wc::HANDLE>(INVALID_HANDLE_VALUE);
         return FHandles.Add(std::make_shared<TWin32Device>(native));
     }
 
@@ -144,7 +145,7 @@ public:
     wc::BOOL PurgeComm(wc::HANDLE File, wc::DWORD Flags) override {
         const std::shared_ptr<TWin32Device> device = FHandles.Find(File);
         if (!device) return InvalidHandle();
-        if (Flags & (wc::PURGE_TXABORT | wc::PURGE_RXABORT)) device->EndCallsInProgress();
+        if (Flags & (PURGE_TXABORT | PURGE_RXABORT)) device->EndCallsInProgress();
         return ::PurgeComm(device->Native(), Flags);
     }
 
