@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "serial/device/CommBackend.h"
@@ -296,6 +297,9 @@ private:
     // Reads what waits on ComDevice into Chunk, stores it, raises OnReceive
     // through RaiseReceive and logs it. False when nothing was waiting.
     bool ReceiveWaiting(HANDLE ComDevice, const std::function<void()>& RaiseReceive, AnsiString& Chunk);
+    // Reads Waiting bytes, then what keeps arriving, into Chunk: at most
+    // InputBuffer bytes unless Waiting alone is more.
+    void ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const;
     void StoreChunk(const AnsiString& Chunk);
     void NotifyReceive();
     void NotifyLineStatus();
@@ -313,6 +317,10 @@ private:
     // Waits, serving the main thread's hand-offs, until every thread that
     // still refers to this component has ended.
     void WaitForThreads();
+    // Tears down a connection whose thread never ran, as its end would.
+    void EndUnstarted(std::unique_ptr<TComThread> Thread);
+    // Ends the reads and writes in progress on the open device.
+    void AbortDeviceCalls();
 
     // Guards the strings, the event slots, the received data and ComThread:
     // the receive thread reads them while the main thread may change them.
@@ -351,7 +359,7 @@ private:
     uint32_t FWriteTotalTimeoutConstant = 1000;
     TThreadPriority FPriority = tpNormal;
     std::atomic<uint32_t> FDelay{100};
-    uint32_t FInputBuffer = 4096;
+    std::atomic<uint32_t> FInputBuffer{4096};  // the receive loop reads it
     uint32_t FOutputBuffer = 4096;
     const double FVersion = 1.64;
     TComThread* ComThread = nullptr;
@@ -397,6 +405,7 @@ protected:
 private:
     void DoExecuteConnect();
     void DoExecuteDisconnect();
+    void RaiseConnectEvent(const TConnectEvent& Handler);
     void DoExecuteReceive();
     void DoExecuteLineStatus();
     bool StopRequested() const { return Terminated() || ComDevice == INVALID_HANDLE_VALUE; }
@@ -409,7 +418,9 @@ private:
 
     TOrvelSerialPort* Owner;
     uint64_t FConnectionId = 0;
-    // Why CreateFileA failed, taken at once before later calls overwrite it.
+    // The port of this connection; spNone when the open failed.
+    TCommPort FPort = spNone;
+    // Why the open or its set-up failed.
     DWORD FOpenError = 0;
 };
 

@@ -2,6 +2,8 @@
 // lifetime and the system timer resolution.
 #include "serial/OrvelSerialPort.h"
 
+#include <memory>
+
 namespace {
 
 // Flag word bits of the line-settings record.
@@ -94,19 +96,32 @@ void TOrvelSerialPort::Open() {
     if (HasComThread()) Close();
     if (WantsFineTimer()) TimeBeginPeriod(1);
 
-    // Started only once it is stored, so a thread that ends at once (a failed
-    // open) clears ComThread itself instead of leaving it dangling.
-    auto* thread = new TComThread(this);
-    {
-        std::lock_guard guard(FLock);
-        ComThread = thread;
+    std::unique_ptr<TComThread> thread(new TComThread(this));
+    if (ConnectedTo == spNone) {
+        const DWORD error = thread->FOpenError;
+        EndUnstarted(std::move(thread));
+        throw EOrvelSerialPortException(Format(MsgStrCannotConnect, {GetPortName(), ErrorText(error)}));
     }
-    const DWORD openError = thread->FOpenError;
-    thread->Start();
+    try {
+        thread->RaiseEvent(&TComThread::DoExecuteConnect);
+        if (ConnectedTo == spNone) return EndUnstarted(std::move(thread));  // OnConnect closed it
+        {
+            std::lock_guard guard(FLock);
+            ComThread = thread.get();
+        }
+        thread->Start();
+        thread.release();  // it frees itself from now on
+    } catch (...) {
+        // A throwing OnConnect, or a thread that cannot start, must not leave
+        // the device held by a connection that has no thread.
+        EndUnstarted(std::move(thread));
+        throw;
+    }
+}
 
-    if (ConnectedTo != spNone) return;
+void TOrvelSerialPort::EndUnstarted(std::unique_ptr<TComThread> Thread) {
+    Thread.reset();  // its teardown runs here: OnDisconnect, the device closed
     Close();
-    throw EOrvelSerialPortException(Format(MsgStrCannotConnect, {GetPortName(), ErrorText(openError)}));
 }
 
 void TOrvelSerialPort::Close() {
@@ -120,6 +135,8 @@ void TOrvelSerialPort::Close() {
         ComThread->Terminate();
     }
     for (int round = 0; round < kCloseWaitRounds && ConnectedTo != spNone; ++round) {
+        // Again in every round: an abort reaches only the calls already in progress.
+        AbortDeviceCalls();
         ProcessMessages();
         TThread::Sleep(round == 0 ? FDelay.load() : kCloseWaitStepMs);
     }
@@ -131,6 +148,12 @@ void TOrvelSerialPort::Close() {
         ConnectedTo = spNone;
     }
     ComThread = nullptr;
+}
+
+void TOrvelSerialPort::AbortDeviceCalls() {
+    // A read that waits for bytes a purge threw away would otherwise hold the
+    // receive thread, and with it the device, for good.
+    Purge(PURGE_TXABORT | PURGE_RXABORT);
 }
 
 bool TOrvelSerialPort::HasComThread() const {
@@ -239,15 +262,18 @@ TComThread::TComThread(TOrvelSerialPort* AOwner) : TThread(true), Owner(AOwner) 
         Owner->SetTimeOuts(ComDevice);
         Owner->SetBuffers(ComDevice);
     } catch (...) {
+        // Taken at once, before the calls of Close overwrite it.
+        FOpenError = CommBackend().GetLastError();
+        if (FOpenError == 0) FOpenError = ERROR_GEN_FAILURE;
         Owner->Close();
         return;
     }
-    Owner->ConnectedTo = Owner->GetCommPort();
-    RaiseEvent(&TComThread::DoExecuteConnect);
+    FPort = Owner->GetCommPort();
+    Owner->ConnectedTo = FPort;
 }
 
 TComThread::~TComThread() {
-    if (Owner->ConnectedTo != spNone && IsCurrent()) {
+    if (FPort != spNone && IsCurrent()) {
         try {
             RaiseEvent(&TComThread::DoExecuteDisconnect);
         } catch (...) {
@@ -282,14 +308,12 @@ void TComThread::RaiseEvent(void (TComThread::*Raiser)()) {
         (this->*Raiser)();
 }
 
-void TComThread::DoExecuteConnect() {
-    const TConnectEvent handler = Owner->GetOnConnect();
-    const TCommPort port = Owner->ConnectedTo;
-    if (handler && port != spNone) handler(Owner, port);
-}
+void TComThread::DoExecuteConnect() { RaiseConnectEvent(Owner->GetOnConnect()); }
 
-void TComThread::DoExecuteDisconnect() {
-    const TConnectEvent handler = Owner->GetOnDisconnect();
-    const TCommPort port = Owner->ConnectedTo;
-    if (handler && port != spNone) handler(Owner, port);
+void TComThread::DoExecuteDisconnect() { RaiseConnectEvent(Owner->GetOnDisconnect()); }
+
+// A hand-off may run late: by then Close may have given up on this connection
+// and another may be open, which this one must not report on.
+void TComThread::RaiseConnectEvent(const TConnectEvent& Handler) {
+    if (Handler && IsCurrent()) Handler(Owner, FPort);
 }

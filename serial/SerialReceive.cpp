@@ -68,15 +68,31 @@ bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const std::function<void
     const DWORD waiting = WaitingCount(ComDevice);
     if (waiting == 0) return false;
     TBusyScope receiving(FIsReceiving);
-    Chunk.resize(waiting);
-    DWORD read = 0;
-    CommBackend().ReadFile(ComDevice, Chunk.data(), waiting, &read, nullptr);
-    Chunk.resize(std::min(read, waiting));
+    ReadWaiting(ComDevice, waiting, Chunk);
     if (Chunk.empty()) return true;
     StoreChunk(Chunk);
     RaiseReceive();
     if (FLogInput) WriteLog(Chunk);
     return true;
+}
+
+// A line discipline holds far less than a driver's input queue (4,095 bytes on
+// Linux), so what arrives while reading is taken as well, up to the size of
+// the input queue the component asks for.
+void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const {
+    const std::size_t limit = FInputBuffer;
+    Chunk.clear();
+    for (DWORD wanted = Waiting; wanted > 0;) {
+        const std::size_t before = Chunk.size();
+        Chunk.resize(before + wanted);
+        DWORD read = 0;
+        CommBackend().ReadFile(ComDevice, Chunk.data() + before, wanted, &read, nullptr);
+        read = std::min(read, wanted);
+        Chunk.resize(before + read);
+        // A short read ended in a time-out or an abort: nothing more to take now.
+        if (read < wanted || Chunk.size() >= limit) return;
+        wanted = static_cast<DWORD>(std::min<std::size_t>(WaitingCount(ComDevice), limit - Chunk.size()));
+    }
 }
 
 void TOrvelSerialPort::StoreChunk(const AnsiString& Chunk) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <type_traits>
@@ -64,6 +65,11 @@ void TFakeCommBackend::LimitWrites(std::optional<DWORD> Bytes) {
     FWriteLimit = Bytes;
 }
 
+void TFakeCommBackend::LimitQueue(std::optional<DWORD> Bytes) {
+    std::lock_guard lock(FLock);
+    FQueueLimit = Bytes;
+}
+
 void TFakeCommBackend::SetVanished(bool Vanished) {
     std::lock_guard lock(FLock);
     FVanished = Vanished;
@@ -72,6 +78,23 @@ void TFakeCommBackend::SetVanished(bool Vanished) {
 void TFakeCommBackend::SetPresentPorts(std::vector<std::string> Names) {
     std::lock_guard lock(FLock);
     FPresentPorts = std::move(Names);
+}
+
+void TFakeCommBackend::StallReads(bool Stall) {
+    std::lock_guard lock(FLock);
+    FStallReads = Stall;
+    FStallEnded.notify_all();
+}
+
+std::size_t TFakeCommBackend::StalledReads() const {
+    std::lock_guard lock(FLock);
+    return FStalledReads;
+}
+
+void TFakeCommBackend::ThrowIn(std::string Function, DWORD Error) {
+    std::lock_guard lock(FLock);
+    FThrowIn = std::move(Function);
+    FThrowError = Error;
 }
 
 void TFakeCommBackend::SetWinmmAvailable(bool Available) {
@@ -122,9 +145,18 @@ BOOL TFakeCommBackend::Fail(DWORD Error) {
     return false;
 }
 
+std::size_t TFakeCommBackend::QueuedBytes() const {
+    return std::min<std::size_t>(FReceived.size(), FQueueLimit.value_or(MAXDWORD));
+}
+
 DWORD TFakeCommBackend::Enter(TCommCall Call) {
     const HANDLE handle = Call.Handle;
+    const bool fail = !FThrowIn.empty() && Call.Function == FThrowIn;
     FCalls.push_back(std::move(Call));
+    if (fail) {
+        LastError = FThrowError;
+        throw std::runtime_error("device call failed");
+    }
     if (!FOpen.contains(handle)) return ERROR_INVALID_HANDLE;
     return FVanished ? ERROR_GEN_FAILURE : 0;
 }
@@ -181,6 +213,10 @@ BOOL TFakeCommBackend::PurgeComm(HANDLE File, DWORD Flags) {
     std::lock_guard lock(FLock);
     if (const DWORD error = Enter({.Function = "PurgeComm", .Handle = File, .Args = {Flags}})) return Fail(error);
     if (Flags & PURGE_RXCLEAR) FReceived.clear();
+    if (Flags & PURGE_RXABORT) {
+        ++FReadAborts;
+        FStallEnded.notify_all();
+    }
     return true;
 }
 
@@ -188,16 +224,25 @@ BOOL TFakeCommBackend::ClearCommError(HANDLE File, DWORD* Errors, COMSTAT* Stat)
     std::lock_guard lock(FLock);
     if (const DWORD error = Enter({.Function = "ClearCommError", .Handle = File})) return Fail(error);
     if (Errors) *Errors = 0;
-    if (Stat) *Stat = {0, static_cast<DWORD>(FReceived.size()), 0};
+    if (Stat) *Stat = {0, static_cast<DWORD>(QueuedBytes()), 0};
     return true;
 }
 
+bool TFakeCommBackend::StallRead(std::unique_lock<std::mutex>& Lock, HANDLE File) {
+    const uint64_t aborts = FReadAborts;
+    ++FStalledReads;
+    FStallEnded.wait(Lock, [&] { return !FStallReads || FReadAborts != aborts || !FOpen.contains(File); });
+    --FStalledReads;
+    return !FStallReads;
+}
+
 BOOL TFakeCommBackend::ReadFile(HANDLE File, void* Buffer, DWORD BytesToRead, DWORD* BytesRead, OVERLAPPED*) {
-    std::lock_guard lock(FLock);
+    std::unique_lock lock(FLock);
     if (BytesRead) *BytesRead = 0;
     if (const DWORD error = Enter({.Function = "ReadFile", .Handle = File, .Args = {BytesToRead}}))
         return Fail(error);
-    const std::size_t count = std::min<std::size_t>(BytesToRead, FReceived.size());
+    if (FStallReads && !StallRead(lock, File)) return Fail(ERROR_OPERATION_ABORTED);
+    const std::size_t count = std::min<std::size_t>(BytesToRead, QueuedBytes());
     FReceived.copy(static_cast<char*>(Buffer), count);
     FReceived.erase(0, count);
     if (BytesRead) *BytesRead = static_cast<DWORD>(count);
@@ -235,7 +280,9 @@ BOOL TFakeCommBackend::EscapeCommFunction(HANDLE File, DWORD Func) {
 BOOL TFakeCommBackend::CloseHandle(HANDLE Object) {
     std::lock_guard lock(FLock);
     FCalls.push_back({.Function = "CloseHandle", .Handle = Object});
-    return FOpen.erase(Object) ? true : Fail(ERROR_INVALID_HANDLE);
+    if (!FOpen.erase(Object)) return Fail(ERROR_INVALID_HANDLE);
+    FStallEnded.notify_all();
+    return true;
 }
 
 DWORD TFakeCommBackend::GetLastError() {

@@ -6,6 +6,8 @@
 // Thread-safe; reads and writes never block.
 
 #include <cstddef>
+#include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -32,11 +34,21 @@ public:
     void FailModemStatus(bool Fail);                  // ERROR_INVALID_PARAMETER
     void SetModemStatus(DWORD Bits);                  // MS_CTS_ON | ...
     void LimitWrites(std::optional<DWORD> Bytes);     // each write stops after Bytes, as a time-out would
+    // The input queue shows and hands out at most Bytes at a time, as a line
+    // discipline does; the rest follows as soon as a read made room.
+    void LimitQueue(std::optional<DWORD> Bytes);
     // A vanished device: every call on a handle except CloseHandle fails with
     // ERROR_GEN_FAILURE, and opens fail with ERROR_FILE_NOT_FOUND. The port
     // list is separate (SetPresentPorts).
     void SetVanished(bool Vanished);
     void SetPresentPorts(std::vector<std::string> Names);
+    // Reads wait, as a read with time-outs waits for bytes that never come,
+    // until PURGE_RXABORT or CloseHandle on their handle, or until switched off.
+    void StallReads(bool Stall);
+    std::size_t StalledReads() const;  // waiting now
+    // The named call on a handle sets the last error to Error and throws, as a
+    // backend that fails deep inside might; an empty name switches it off.
+    void ThrowIn(std::string Function, DWORD Error);
     // winmm with timeBeginPeriod/timeEndPeriod; available unless switched off.
     void SetWinmmAvailable(bool Available);
     // Bytes that arrived at the device, for ClearCommError and ReadFile.
@@ -76,11 +88,22 @@ public:
     void RecordTimePeriod(const char* Function, UINT Period);
 
 private:
+    // What the input queue holds now, as ClearCommError counts it.
+    std::size_t QueuedBytes() const;
     // Records the call; returns 0 when the handle may be used, else the error.
     DWORD Enter(TCommCall Call);
     static BOOL Fail(DWORD Error);
 
+    // Waits out a stalled read; false when it was aborted.
+    bool StallRead(std::unique_lock<std::mutex>& Lock, HANDLE File);
+
     mutable std::mutex FLock;
+    std::condition_variable FStallEnded;
+    bool FStallReads = false;
+    std::size_t FStalledReads = 0;
+    uint64_t FReadAborts = 0;
+    std::string FThrowIn;
+    DWORD FThrowError = 0;
     std::vector<TCommCall> FCalls;
     std::set<HANDLE> FOpen;
     HANDLE FNextHandle = 0x100;
@@ -89,6 +112,7 @@ private:
     bool FFailModemStatus = false;
     DWORD FModemStatus = 0;
     std::optional<DWORD> FWriteLimit;
+    std::optional<DWORD> FQueueLimit;
     bool FVanished = false;
     std::vector<std::string> FPresentPorts;
     bool FWinmmAvailable = true;

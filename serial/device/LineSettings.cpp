@@ -51,11 +51,13 @@ void MakeRaw(termios& T) {
 int EncodeLineSettings(const DCB& Dcb, termios& T) {
     if (!Valid(Dcb)) return EINVAL;
     MakeRaw(T);
-    T.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    // Parity is checked by the driver, which counts the errors; with INPCK the
+    // line discipline would turn each byte in error into NUL (no PARMRK) or
+    // into an escape sequence (PARMRK), where the byte should arrive as it came.
+    T.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
     T.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     T.c_cflag |= DataBitFlags[Dcb.ByteSize - 5] | ParityFlags(Dcb.Parity);
     if (Dcb.StopBits != ONESTOPBIT) T.c_cflag |= CSTOPB;
-    if (Dcb.Flags & DcbFlags::Parity) T.c_iflag |= INPCK;
     if ((Dcb.Flags & DcbFlags::OutxCtsFlow) || DcbFlags::RtsControl(Dcb.Flags) == RTS_CONTROL_HANDSHAKE)
         T.c_cflag |= CRTSCTS;
     if (Dcb.Flags & DcbFlags::OutX) T.c_iflag |= IXON;
@@ -70,12 +72,16 @@ void DecodeLineSettings(const termios& T, DCB& Dcb) {
     Dcb.Parity = ParityOf(T.c_cflag);
     Dcb.StopBits = !(T.c_cflag & CSTOPB) ? ONESTOPBIT : Dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
     SetFlag(Dcb.Flags, DcbFlags::Binary, true);
-    SetFlag(Dcb.Flags, DcbFlags::Parity, T.c_iflag & INPCK);
     SetFlag(Dcb.Flags, DcbFlags::OutxCtsFlow, T.c_cflag & CRTSCTS);
     SetFlag(Dcb.Flags, DcbFlags::OutX, T.c_iflag & IXON);
     SetFlag(Dcb.Flags, DcbFlags::InX, T.c_iflag & IXOFF);
     Dcb.XonChar = static_cast<char>(T.c_cc[VSTART]);
     Dcb.XoffChar = static_cast<char>(T.c_cc[VSTOP]);
+}
+
+bool RateWithinTolerance(DWORD Requested, DWORD Reported) {
+    const uint64_t difference = Requested > Reported ? Requested - Reported : Reported - Requested;
+    return difference * 100 <= uint64_t{Requested} * 2;
 }
 
 std::optional<speed_t> StandardSpeed(DWORD Rate) {

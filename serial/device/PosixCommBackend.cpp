@@ -1,5 +1,4 @@
-// The communications calls on termios. Handles are our own numbers, never
-// reused, so a stale handle can never reach a descriptor that was opened since.
+// The communications calls on termios, on handles of our own (HandleTable.h).
 
 #include <fcntl.h>
 
@@ -11,9 +10,9 @@
 #include <set>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 
 #include "serial/device/CommBackend.h"
+#include "serial/device/HandleTable.h"
 #include "serial/device/PortNames.h"
 #include "serial/device/PosixPort.h"
 #include "serial/device/PresentPorts.h"
@@ -27,43 +26,10 @@ BOOL Report(int Error) {
     return Error == 0;
 }
 
-class THandleTable {
-public:
-    HANDLE Add(std::shared_ptr<TPosixPort> Port, std::string Name) {
-        std::lock_guard lock(FLock);
-        const HANDLE handle = FNext++;
-        FPorts.emplace(handle, TEntry{std::move(Port), std::move(Name)});
-        return handle;
-    }
-
-    std::shared_ptr<TPosixPort> Find(HANDLE Handle) const {
-        std::lock_guard lock(FLock);
-        const auto it = FPorts.find(Handle);
-        return it == FPorts.end() ? nullptr : it->second.Port;
-    }
-
-    std::shared_ptr<TPosixPort> Remove(HANDLE Handle) {
-        std::lock_guard lock(FLock);
-        auto node = FPorts.extract(Handle);
-        return node ? std::move(node.mapped().Port) : nullptr;
-    }
-
-    // The names the open ports were opened under, each once, in byte order.
-    std::set<std::string> OpenNames() const {
-        std::lock_guard lock(FLock);
-        std::set<std::string> names;
-        for (const auto& [handle, entry] : FPorts) names.insert(entry.Name);
-        return names;
-    }
-
-private:
-    struct TEntry {
-        std::shared_ptr<TPosixPort> Port;
-        std::string Name;
-    };
-    mutable std::mutex FLock;
-    std::unordered_map<HANDLE, TEntry> FPorts;
-    HANDLE FNext = 1;
+// An open port with the name it was opened under.
+struct TNamedPort {
+    std::shared_ptr<TPosixPort> Port;
+    std::string Name;
 };
 
 int OpenFlags(DWORD DesiredAccess) {
@@ -94,7 +60,7 @@ public:
             Report(error);
             return INVALID_HANDLE_VALUE;
         }
-        return FHandles.Add(std::move(port), std::move(name));
+        return FHandles.Add(std::make_shared<TNamedPort>(TNamedPort{std::move(port), std::move(name)}));
     }
 
     BOOL SetCommState(HANDLE File, const DCB* Dcb) override {
@@ -164,10 +130,10 @@ public:
     }
 
     BOOL CloseHandle(HANDLE Object) override {
-        const std::shared_ptr<TPosixPort> port = FHandles.Remove(Object);
-        if (!port) return Report(EBADF);
+        const std::shared_ptr<TNamedPort> entry = FHandles.Remove(Object);
+        if (!entry) return Report(EBADF);
         // Calls still running on other threads hold the port; the last one closes it.
-        port->Shutdown();
+        entry->Port->Shutdown();
         return true;
     }
 
@@ -194,7 +160,7 @@ public:
     std::vector<std::string> PresentPortNames() override {
         const TPortMapEntries map = EnvironmentPortMap();
         std::vector<std::string> names = ListPresentPorts(SysfsTtyDir(), map);
-        for (const std::string& open : FHandles.OpenNames()) {
+        for (const std::string& open : OpenNames()) {
             const bool listed = std::find(names.begin(), names.end(), open) != names.end();
             std::error_code error;
             if (!listed && std::filesystem::exists(ResolvePortPath(open, map), error)) names.push_back(open);
@@ -205,8 +171,15 @@ public:
 private:
     template <class TAction>
     BOOL On(HANDLE File, TAction&& Action) {
-        const std::shared_ptr<TPosixPort> port = FHandles.Find(File);
-        return Report(port ? Action(*port) : EBADF);
+        const std::shared_ptr<TNamedPort> entry = FHandles.Find(File);
+        return Report(entry ? Action(*entry->Port) : EBADF);
+    }
+
+    // The names the open ports were opened under, each once, in byte order.
+    std::set<std::string> OpenNames() const {
+        std::set<std::string> names;
+        FHandles.ForEach([&](const TNamedPort& Entry) { names.insert(Entry.Name); });
+        return names;
     }
 
     static HMODULE NoLibrary() {
@@ -214,7 +187,7 @@ private:
         return nullptr;
     }
 
-    THandleTable FHandles;
+    THandleTable<TNamedPort> FHandles;
 };
 
 }  // namespace

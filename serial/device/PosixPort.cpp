@@ -142,8 +142,9 @@ int TPosixPort::Apply(termios Settings, DWORD Rate) {
     if (!speed) {
         if (const int error = SetArbitraryRate(FDevice.Get(), Rate)) return error;
     }
-    // tcsetattr succeeds when any part was taken; a rate the driver adjusted was refused.
-    return ReadOutputRate(FDevice.Get()) == Rate ? 0 : EINVAL;
+    // tcsetattr succeeds when any part was taken, so the rate is read back.
+    const auto taken = ReadOutputRate(FDevice.Get());
+    return taken && RateWithinTolerance(Rate, *taken) ? 0 : EINVAL;
 }
 
 int TPosixPort::SetState(const DCB& Dcb) {

@@ -1,8 +1,10 @@
-// The communications calls straight into kernel32, and the list of present
-// ports from the registry's serial device map.
+// The communications calls into kernel32 on handles of our own
+// (HandleTable.h), and the list of present ports from the registry's serial
+// device map.
 
 #define WINCOMM_QUALIFIED_ONLY
 #include "serial/device/CommBackend.h"
+#include "serial/device/HandleTable.h"
 
 #include <windows.h>
 
@@ -25,8 +27,6 @@ static_assert(sizeof(::DCB) == sizeof(wc::DCB) && offsetof(::DCB, XonLim) == off
 static_assert(sizeof(::COMMTIMEOUTS) == sizeof(wc::COMMTIMEOUTS));
 static_assert(sizeof(::COMSTAT) == sizeof(wc::COMSTAT) && offsetof(::COMSTAT, cbInQue) == offsetof(wc::COMSTAT, cbInQue));
 static_assert(std::is_same_v<::BOOL, wc::BOOL> && sizeof(::DWORD) == sizeof(wc::DWORD));
-
-::HANDLE Native(wc::HANDLE Handle) { return reinterpret_cast<::HANDLE>(Handle); }
 
 wc::BOOL InvalidParameter() {
     ::SetLastError(ERROR_INVALID_PARAMETER);
@@ -86,27 +86,48 @@ std::vector<std::string> SerialDeviceMap() {
     return ports;
 }
 
+// One open device; its system handle is closed when the last user lets go.
+class TWin32Device {
+public:
+    explicit TWin32Device(::HANDLE Native) : FNative(Native) {}
+    ~TWin32Device() { ::CloseHandle(FNative); }
+    TWin32Device(const TWin32Device&) = delete;
+    TWin32Device& operator=(const TWin32Device&) = delete;
+
+    ::HANDLE Native() const { return FNative; }
+    // Ends the reads and writes in progress on the handle from any thread:
+    // PurgeComm alone waits behind a synchronous read on another thread.
+    void EndCallsInProgress() const { ::CancelIoEx(FNative, nullptr); }
+
+private:
+    const ::HANDLE FNative;
+};
+
 class TWin32CommBackend final : public wc::TCommBackend {
 public:
     wc::HANDLE CreateFileA(const char* FileName, wc::DWORD DesiredAccess, wc::DWORD ShareMode,
                            wc::SECURITY_ATTRIBUTES* SecurityAttributes, wc::DWORD CreationDisposition,
                            wc::DWORD FlagsAndAttributes, wc::HANDLE TemplateFile) override {
-        return reinterpret_cast<wc::HANDLE>(::CreateFileA(
+        const std::shared_ptr<TWin32Device> templateFile = FHandles.Find(TemplateFile);
+        const ::HANDLE native = ::CreateFileA(
             FileName, DesiredAccess, ShareMode, reinterpret_cast<LPSECURITY_ATTRIBUTES>(SecurityAttributes),
-            CreationDisposition, FlagsAndAttributes, Native(TemplateFile)));
+            CreationDisposition, FlagsAndAttributes, templateFile ? templateFile->Native() : nullptr);
+        // The same value in both worlds: all bits set.
+        if (native == INVALID_HANDLE_VALUE) return reinterpret_cast<wc::HANDLE>(INVALID_HANDLE_VALUE);
+        return FHandles.Add(std::make_shared<TWin32Device>(native));
     }
 
     wc::BOOL SetCommState(wc::HANDLE File, const wc::DCB* Dcb) override {
         if (!Dcb) return InvalidParameter();
         ::DCB dcb = std::bit_cast<::DCB>(*Dcb);
-        return ::SetCommState(Native(File), &dcb);
+        return On(File, [&](::HANDLE h) { return ::SetCommState(h, &dcb); });
     }
 
     wc::BOOL GetCommState(wc::HANDLE File, wc::DCB* Dcb) override {
         if (!Dcb) return InvalidParameter();
         ::DCB dcb{};
         dcb.DCBlength = sizeof dcb;
-        const wc::BOOL ok = ::GetCommState(Native(File), &dcb);
+        const wc::BOOL ok = On(File, [&](::HANDLE h) { return ::GetCommState(h, &dcb); });
         if (ok) *Dcb = std::bit_cast<wc::DCB>(dcb);
         return ok;
     }
@@ -114,19 +135,24 @@ public:
     wc::BOOL SetCommTimeouts(wc::HANDLE File, const wc::COMMTIMEOUTS* Timeouts) override {
         if (!Timeouts) return InvalidParameter();
         ::COMMTIMEOUTS timeouts = std::bit_cast<::COMMTIMEOUTS>(*Timeouts);
-        return ::SetCommTimeouts(Native(File), &timeouts);
+        return On(File, [&](::HANDLE h) { return ::SetCommTimeouts(h, &timeouts); });
     }
 
     wc::BOOL SetupComm(wc::HANDLE File, wc::DWORD InQueue, wc::DWORD OutQueue) override {
-        return ::SetupComm(Native(File), InQueue, OutQueue);
+        return On(File, [&](::HANDLE h) { return ::SetupComm(h, InQueue, OutQueue); });
     }
 
-    wc::BOOL PurgeComm(wc::HANDLE File, wc::DWORD Flags) override { return ::PurgeComm(Native(File), Flags); }
+    wc::BOOL PurgeComm(wc::HANDLE File, wc::DWORD Flags) override {
+        const std::shared_ptr<TWin32Device> device = FHandles.Find(File);
+        if (!device) return InvalidHandle();
+        if (Flags & (PURGE_TXABORT | PURGE_RXABORT)) device->EndCallsInProgress();
+        return ::PurgeComm(device->Native(), Flags);
+    }
 
     wc::BOOL ClearCommError(wc::HANDLE File, wc::DWORD* Errors, wc::COMSTAT* Stat) override {
         ::DWORD errors = 0;
         ::COMSTAT stat{};
-        const wc::BOOL ok = ::ClearCommError(Native(File), &errors, &stat);
+        const wc::BOOL ok = On(File, [&](::HANDLE h) { return ::ClearCommError(h, &errors, &stat); });
         if (ok && Errors) *Errors = errors;
         if (ok && Stat) *Stat = std::bit_cast<wc::COMSTAT>(stat);
         return ok;
@@ -135,8 +161,9 @@ public:
     wc::BOOL ReadFile(wc::HANDLE File, void* Buffer, wc::DWORD BytesToRead, wc::DWORD* BytesRead,
                       wc::OVERLAPPED* Overlapped) override {
         ::DWORD done = 0;
-        const wc::BOOL ok =
-            ::ReadFile(Native(File), Buffer, BytesToRead, &done, reinterpret_cast<LPOVERLAPPED>(Overlapped));
+        const wc::BOOL ok = On(File, [&](::HANDLE h) {
+            return ::ReadFile(h, Buffer, BytesToRead, &done, reinterpret_cast<LPOVERLAPPED>(Overlapped));
+        });
         if (BytesRead) *BytesRead = done;
         return ok;
     }
@@ -144,24 +171,32 @@ public:
     wc::BOOL WriteFile(wc::HANDLE File, const void* Buffer, wc::DWORD BytesToWrite, wc::DWORD* BytesWritten,
                        wc::OVERLAPPED* Overlapped) override {
         ::DWORD done = 0;
-        const wc::BOOL ok =
-            ::WriteFile(Native(File), Buffer, BytesToWrite, &done, reinterpret_cast<LPOVERLAPPED>(Overlapped));
+        const wc::BOOL ok = On(File, [&](::HANDLE h) {
+            return ::WriteFile(h, Buffer, BytesToWrite, &done, reinterpret_cast<LPOVERLAPPED>(Overlapped));
+        });
         if (BytesWritten) *BytesWritten = done;
         return ok;
     }
 
     wc::BOOL GetCommModemStatus(wc::HANDLE File, wc::DWORD* ModemStat) override {
         ::DWORD status = 0;
-        const wc::BOOL ok = ::GetCommModemStatus(Native(File), &status);
+        const wc::BOOL ok = On(File, [&](::HANDLE h) { return ::GetCommModemStatus(h, &status); });
         if (ok && ModemStat) *ModemStat = status;
         return ok;
     }
 
     wc::BOOL EscapeCommFunction(wc::HANDLE File, wc::DWORD Func) override {
-        return ::EscapeCommFunction(Native(File), Func);
+        return On(File, [&](::HANDLE h) { return ::EscapeCommFunction(h, Func); });
     }
 
-    wc::BOOL CloseHandle(wc::HANDLE Object) override { return ::CloseHandle(Native(Object)); }
+    // Calls still running on other threads are ended; the system handle is
+    // closed when the last of them has returned.
+    wc::BOOL CloseHandle(wc::HANDLE Object) override {
+        const std::shared_ptr<TWin32Device> device = FHandles.Remove(Object);
+        if (!device) return InvalidHandle();
+        device->EndCallsInProgress();
+        return TRUE;
+    }
 
     wc::DWORD GetLastError() override { return ::GetLastError(); }
 
@@ -176,6 +211,20 @@ public:
     }
 
     std::vector<std::string> PresentPortNames() override { return SerialDeviceMap(); }
+
+private:
+    template <class TCall>
+    wc::BOOL On(wc::HANDLE File, TCall&& Call) {
+        const std::shared_ptr<TWin32Device> device = FHandles.Find(File);
+        return device ? Call(device->Native()) : InvalidHandle();
+    }
+
+    static wc::BOOL InvalidHandle() {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+
+    THandleTable<TWin32Device> FHandles;
 };
 
 }  // namespace

@@ -157,6 +157,7 @@ TEST_F(ConsoleWindow, ShowsItsCaptionsAndStartsDisconnected) {
     EXPECT_EQ(port.GetCommPort(), spCOM3);
     EXPECT_EQ(port.GetBaudRate(), br115200);
     EXPECT_EQ(port.GetCustomPortName(), "vcom1");
+    EXPECT_EQ(port.GetInputBuffer(), 65536u) << "room for 0.7 s at its fastest rate";
     EXPECT_TRUE(port.GetAutoReceive());
 }
 

@@ -109,9 +109,11 @@ TEST(Settings, EndUpdateNotifiesEvenWithoutChangesOrAMatchingBegin) {
 
 TEST(Settings, ChangesBeforeAHandlerIsInstalledReachNobody) {
     TLmPaletteEx palette;
-    palette.SetHigh2(clRed);
+    palette.SetHigh2(clRed);  // nobody listens yet
     TChangeCounter changes(palette);
     EXPECT_EQ(changes.Count, 0);
+    palette.SetLow1(clRed);
+    EXPECT_EQ(changes.Count, 1) << "only the change made while the handler listens reaches it";
 }
 
 TEST(Settings, AssignCopiesEverythingWithOneNotification) {

@@ -10,10 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "serial/OrvelSerialPort.h"
+#include "tests/serial/EventRecorder.h"
 #include "tests/support/FarEnd.h"
 #ifndef _WIN32
 #include "serial/device/TermiosRate.h"
@@ -80,8 +83,33 @@ TEST_F(SerialConnection, OpenAndCloseRaiseEventsWithTheStateInside) {
     Port.Open();  // already open on that port: nothing happens
     Port.Close();
     EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "Close gave up on a thread that still holds the device";
     Port.Close();  // closing a closed port fires nothing
     EXPECT_EQ(Log.Events, (std::vector<std::string>{"connect COM5 while COM5", "disconnect COM5 while COM5"}));
+}
+
+TEST_F(SerialConnection, AThrowingOnConnectReachesTheCallerAndEndsTheConnection) {
+    Port.SetCommPort(spCOM5);
+    Port.SetOnConnect([this](TObject* Sender, TCommPort P) {
+        Log.Record("connect", Sender, P);
+        throw std::runtime_error("handler failed");
+    });
+    EXPECT_THROW(Port.Open(), std::runtime_error);
+    EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_EQ(Log.Events, (std::vector<std::string>{"connect COM5 while COM5", "disconnect COM5 while COM5"}));
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "the device is still held";
+
+    Log.Attach(Port);
+    Port.Open();
+    EXPECT_EQ(Port.IsConnected(), spCOM5);
+    Port.Close();
+
+    auto other = std::make_unique<TOrvelSerialPort>(nullptr);
+    other->SetCommPort(spCOM5);
+    other->SetOnConnect([](TObject*, TCommPort) { throw std::runtime_error("handler failed"); });
+    EXPECT_THROW(other->Open(), std::runtime_error);
+    other.reset();  // returns at once: no thread is left to wait for
+    EXPECT_TRUE(OpensAgain(spCOM5));
 }
 
 TEST_F(SerialConnection, OpenOnAnotherPortSwitchesDevices) {
@@ -175,6 +203,7 @@ TEST_F(SerialConnection, ACustomNameIsOpenedAsAPath) {
     EXPECT_EQ(Port.IsConnected(), spCustom);
     Port.Close();
     EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "Close gave up on a thread that still holds the device";
 }
 
 TEST_F(SerialConnection, SettingsReachTheLine) {

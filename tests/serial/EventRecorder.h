@@ -70,6 +70,21 @@ private:
     std::vector<TLineStatusSet> FLineStatus;
 };
 
+// Whether another component can open Port now and open it fully: a device
+// still held by a connection that never ended is busy.
+inline bool OpensAgain(TCommPort Port) {
+    TOrvelSerialPort other(nullptr);
+    other.SetCommPort(Port);
+    try {
+        other.Open();
+    } catch (const EOrvelSerialPortException&) {
+        return false;
+    }
+    const bool opened = other.IsConnected() == Port;
+    other.Close();
+    return opened;
+}
+
 // A component on COM5 with the far end of its cable, polling every 10 ms and
 // closed after each test.
 class TSerialPortTest : public ::testing::Test {

@@ -2,12 +2,15 @@
 // order of device calls, refused settings, line control and modem lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "serial/OrvelSerialPort.h"
 #include "serial/device/FakeCommBackend.h"
 #include "tests/support/Process.h"
+#include "toolkit/core/SysUtils.h"
+#include "toolkit/core/Thread.h"
 
 namespace {
 
@@ -58,9 +61,17 @@ TEST_F(SerialOnFakeDevice, OpenAppliesSettingsTimeoutsAndQueuesThenCloseReleases
     EXPECT_EQ(Device.CallsTo("SetupComm").at(0).Args, (std::vector<DWORD>{4096, 4096}));
 
     Port.Close();
-    EXPECT_EQ(SetupCalls(), (std::vector<std::string>{"CreateFileA", "SetCommState", "SetCommTimeouts", "SetupComm",
-                                                      "PurgeComm", "CloseHandle"}));
-    EXPECT_EQ(Device.CallsTo("PurgeComm").back().Args.at(0), 15u);
+    // Close aborts the calls in progress until the thread has ended; the thread
+    // then purges everything and closes.
+    std::vector<std::string> calls = SetupCalls();
+    const auto purges = Device.CallsTo("PurgeComm");
+    ASSERT_GE(purges.size(), 2u);
+    for (std::size_t i = 0; i + 1 < purges.size(); ++i)
+        EXPECT_EQ(purges[i].Args.at(0), static_cast<DWORD>(PURGE_TXABORT | PURGE_RXABORT));
+    EXPECT_EQ(purges.back().Args.at(0), 15u);
+    calls.erase(std::unique(calls.begin(), calls.end()), calls.end());
+    EXPECT_EQ(calls, (std::vector<std::string>{"CreateFileA", "SetCommState", "SetCommTimeouts", "SetupComm",
+                                               "PurgeComm", "CloseHandle"}));
     EXPECT_EQ(Device.OpenHandleCount(), 0u);
     EXPECT_EQ(Events, (std::vector<std::string>{"connect 3", "disconnect 3"}));
 }
@@ -201,6 +212,44 @@ TEST_F(SerialOnFakeDevice, RefusedSettingsAtOpenStillOpen) {
     Port.Open();
     EXPECT_EQ(Port.IsConnected(), spCOM3);
     EXPECT_EQ(Events, (std::vector<std::string>{"connect 3"}));
+}
+
+TEST_F(SerialOnFakeDevice, AFailedSetUpNamesItsReasonAndReleasesTheDevice) {
+    Device.ThrowIn("SetCommTimeouts", ERROR_ACCESS_DENIED);
+    try {
+        Port.Open();
+        FAIL() << "a failed set-up opened";
+    } catch (const EOrvelSerialPortException& e) {
+        // The system's text for the reason, without the full stop it may end with.
+        const std::string message = e.what();
+        const std::string head = "Cannot connect to COM3 . ";
+        ASSERT_TRUE(message.starts_with(head)) << message;
+        const std::string reason = message.substr(head.size());
+        EXPECT_FALSE(reason.empty());
+        EXPECT_TRUE(SysErrorMessage(static_cast<int>(ERROR_ACCESS_DENIED)).starts_with(reason)) << message;
+    }
+    EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_EQ(Device.OpenHandleCount(), 0u);
+    EXPECT_TRUE(Events.empty());
+}
+
+TEST_F(SerialOnFakeDevice, ALateDisconnectOfAReplacedConnectionIsNotRaised) {
+    Port.SetDelay(10);  // no presence check: the fake lists no ports
+    // With hand-offs left unserved, the thread's OnDisconnect stays queued and
+    // Close gives up on it.
+    SetProcessMessagesHook([] {});
+    Port.Open();
+    Port.Close();
+    SetProcessMessagesHook(nullptr);
+    ASSERT_EQ(Device.OpenHandleCount(), 1u) << "the abandoned thread still holds its device";
+    Port.SetCommPort(spCOM4);
+    Port.Open();
+    ASSERT_TRUE(WaitUntil([&] { return Device.OpenHandleCount() == 1 && Port.IsConnected() == spCOM4; }));
+    EXPECT_TRUE(WaitUntil([&] { return Device.CountCalls("CloseHandle") == 1; }));
+    EXPECT_EQ(Events, (std::vector<std::string>{"connect 3", "connect 4"}))
+        << "the old connection reported on the new one";
+    Port.Close();
+    EXPECT_EQ(Events.back(), "disconnect 4");
 }
 
 TEST_F(SerialOnFakeDevice, LineControlSendsTheEscapeCodes) {

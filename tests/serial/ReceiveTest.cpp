@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "serial/OrvelSerialPort.h"
 #include "serial/device/FakeCommBackend.h"
@@ -203,6 +204,7 @@ TEST_F(SerialReceive, CloseWhileDataIsStreamingIn) {
             ASSERT_TRUE(WaitUntil([&] { return Events.ReceivedCount() > before + 2; }));
             Port.Close();
             EXPECT_EQ(Port.IsConnected(), spNone) << "delay " << delay;
+            EXPECT_TRUE(OpensAgain(spCOM5)) << "delay " << delay << ": the device is still held";
         }
     }
 }
@@ -226,6 +228,65 @@ TEST_F(SerialReceive, CloseWhileAHandlerRunsOnTheReceiveThread) {
     Port.Close();
     EXPECT_TRUE(finished) << "Close returned while the handler still ran";
     EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "Close gave up on a thread that still holds the device";
+}
+
+// The platform's device calls, with the input queue purged right after the
+// first count that finds bytes waiting: the read that follows then waits for
+// bytes that were thrown away, as when ClearInputBuffer lands between the two.
+class TPurgeAfterCount final : public TCommBackend {
+public:
+    bool Purged() const { return FPurged; }
+
+    BOOL ClearCommError(HANDLE File, DWORD* Errors, COMSTAT* Stat) override {
+        const BOOL ok = Real().ClearCommError(File, Errors, Stat);
+        if (ok && Stat && Stat->cbInQue > 0 && !FPurged.exchange(true)) Real().PurgeComm(File, PURGE_RXCLEAR);
+        return ok;
+    }
+
+    HANDLE CreateFileA(const char* FileName, DWORD DesiredAccess, DWORD ShareMode, SECURITY_ATTRIBUTES* Security,
+                       DWORD CreationDisposition, DWORD Flags, HANDLE Template) override {
+        return Real().CreateFileA(FileName, DesiredAccess, ShareMode, Security, CreationDisposition, Flags, Template);
+    }
+    BOOL SetCommState(HANDLE File, const DCB* Dcb) override { return Real().SetCommState(File, Dcb); }
+    BOOL GetCommState(HANDLE File, DCB* Dcb) override { return Real().GetCommState(File, Dcb); }
+    BOOL SetCommTimeouts(HANDLE File, const COMMTIMEOUTS* T) override { return Real().SetCommTimeouts(File, T); }
+    BOOL SetupComm(HANDLE File, DWORD In, DWORD Out) override { return Real().SetupComm(File, In, Out); }
+    BOOL PurgeComm(HANDLE File, DWORD Flags) override { return Real().PurgeComm(File, Flags); }
+    BOOL ReadFile(HANDLE File, void* Buffer, DWORD Count, DWORD* Done, OVERLAPPED* Ov) override {
+        return Real().ReadFile(File, Buffer, Count, Done, Ov);
+    }
+    BOOL WriteFile(HANDLE File, const void* Buffer, DWORD Count, DWORD* Done, OVERLAPPED* Ov) override {
+        return Real().WriteFile(File, Buffer, Count, Done, Ov);
+    }
+    BOOL GetCommModemStatus(HANDLE File, DWORD* Status) override { return Real().GetCommModemStatus(File, Status); }
+    BOOL EscapeCommFunction(HANDLE File, DWORD Func) override { return Real().EscapeCommFunction(File, Func); }
+    BOOL CloseHandle(HANDLE Object) override { return Real().CloseHandle(Object); }
+    DWORD GetLastError() override { return Real().GetLastError(); }
+    void Sleep(DWORD Milliseconds) override { Real().Sleep(Milliseconds); }
+    HMODULE GetModuleHandleA(const char* Name) override { return Real().GetModuleHandleA(Name); }
+    HMODULE LoadLibraryA(const char* Name) override { return Real().LoadLibraryA(Name); }
+    FARPROC GetProcAddress(HMODULE Module, const char* Name) override { return Real().GetProcAddress(Module, Name); }
+    std::vector<std::string> PresentPortNames() override { return Real().PresentPortNames(); }
+
+private:
+    static TCommBackend& Real() { return PlatformCommBackend(); }
+    std::atomic<bool> FPurged{false};
+};
+
+TEST_F(SerialReceive, CloseEndsAReadThatWaitsForPurgedBytes) {
+    if (RunningUnderWine()) GTEST_SKIP() << "Wine does not abort a read in progress";
+    // Static: a thread that Close could not end may still be inside it when the test ends.
+    static TPurgeAfterCount device;
+    SetCommBackend(&device);
+    Port.SetReadIntervalTimeout(0);  // with the totals at 0: a read waits for every byte it asks for
+    Port.Open();
+    Far.Send("abc");
+    ASSERT_TRUE(WaitUntil([&] { return device.Purged(); }));
+    Port.Close();
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "the receive thread still waits in its read";
+    Far.Send(std::string(4096, 'x'));  // ends a read that Close did not end
+    SetCommBackend(nullptr);
 }
 
 // ---- what a pty cannot show --------------------------------------------------------
@@ -244,6 +305,7 @@ protected:
         Events.AttachLineStatus(Port);
     }
     void TearDown() override {
+        Device.StallReads(false);  // a read that Close failed to end must not hold the test
         Port.Close();
         SetCommBackend(nullptr);
     }
@@ -278,6 +340,49 @@ TEST_F(SerialReceiveOnFake, LinesSeenBeforeAReopenRaiseNothingWhenUnchanged) {
     Device.SetModemStatus(0);
     ASSERT_TRUE(WaitUntil([&] { return Events.LineStatus().size() == 2; }));
     EXPECT_EQ(Events.LineStatus().back(), TLineStatusSet{});
+}
+
+TEST_F(SerialReceiveOnFake, APassTakesWhatKeepsArrivingUpToTheInputQueue) {
+    // The device shows 4,095 bytes at a time, as the Linux line discipline does.
+    struct {
+        uint32_t InputBuffer;
+        std::vector<std::size_t> Chunks;
+    } const cases[] = {{65536, {10000}}, {4096, {4096, 4096, 1808}}, {100, {4095, 4095, 1810}}};
+    Device.LimitQueue(4095);
+    for (const auto& c : cases) {
+        TEventRecorder events;
+        events.AttachReceive(Port);
+        Port.SetInputBuffer(c.InputBuffer);
+        std::string sent(10000, '\0');
+        for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 13 + i / 251);
+        Device.PushReceived(sent);
+        Port.Open();
+        ASSERT_TRUE(WaitUntil([&] { return events.ReceivedBytes().size() == sent.size(); }));
+        EXPECT_TRUE(events.ReceivedBytes() == sent) << "bytes lost or reordered";
+        std::vector<std::size_t> chunks;
+        for (const TDelivery& d : events.Received()) chunks.push_back(d.Bytes.size());
+        EXPECT_EQ(chunks, c.Chunks) << "InputBuffer " << c.InputBuffer;
+        Port.Close();
+    }
+}
+
+TEST_F(SerialReceiveOnFake, CloseAndDestructionEndAReadThatWaitsForBytesThatNeverCome) {
+    Device.PushReceived("x");  // the loop's count finds a byte...
+    Device.StallReads(true);   // ...and its read waits in vain, as after a purge between the two
+    Port.Open();
+    ASSERT_TRUE(WaitUntil([&] { return Device.StalledReads() == 1; }));
+    Port.Close();
+    ASSERT_EQ(Device.OpenHandleCount(), 0u) << "Close gave up on a thread stuck in its read";
+
+    {
+        TOrvelSerialPort other(nullptr);
+        other.SetCommPort(spCOM5);
+        other.SetDelay(10);
+        Device.PushReceived("y");  // the close purged the first
+        other.Open();
+        ASSERT_TRUE(WaitUntil([&] { return Device.StalledReads() == 1; }));
+    }  // destroyed without a Close first
+    EXPECT_EQ(Device.OpenHandleCount(), 0u);
 }
 
 TEST_F(SerialReceiveOnFake, ThePresenceCheckWaitsForADelayOf50) {

@@ -146,10 +146,19 @@ TEST_F(SerialSend, BackgroundSendsRunOnTheirOwnThread) {
 }
 
 TEST_F(SerialSend, ABackgroundSendOnAClosedPortReportsNothing) {
-    Port.SendStringOnNewThread("lost");
-    Port.SendCharsOnNewThread("lost");
-    EXPECT_TRUE(Events.Sent().empty());
-}  // the component's destruction waits for both threads
+    TEventRecorder events;
+    {
+        TOrvelSerialPort port(nullptr);
+        events.AttachSend(port);
+        port.SetCommPort(spCOM5);
+        port.SendStringOnNewThread("lost");
+        port.SendCharsOnNewThread("lost");
+    }  // the component's destruction waits for both threads
+    EXPECT_TRUE(events.Sent().empty());
+    Port.Open();
+    EXPECT_EQ(Port.SendChar('?'), 1u);
+    EXPECT_EQ(Far.Receive(1), "?") << "a background send reached the wire";
+}
 
 TEST(SerialSendLifetime, CloseAndDestroyDuringABackgroundSend) {
     // Closing purges with PURGE_TXABORT, which ends the blocked write on
@@ -173,6 +182,7 @@ TEST(SerialSendLifetime, CloseAndDestroyDuringABackgroundSend) {
     EXPECT_EQ(port->IsConnected(), spNone);
     port.reset();
     EXPECT_TRUE(handlerDone) << "the component went away before its sender thread";
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "the device is still held";
 }
 
 // ---- what a pty cannot show --------------------------------------------------------

@@ -2,9 +2,22 @@
 #include <gtest/gtest.h>
 
 #include "serial/OrvelSerialPort.h"
+#include "serial/device/FakeCommBackend.h"
 #include "toolkit/core/FormFile.h"
 
 namespace {
+
+// The device name Open asks the system for, without the "\\.\" before it.
+std::string OpenedName(TOrvelSerialPort& Port) {
+    TFakeCommBackend device;
+    SetCommBackend(&device);
+    Port.SetDelay(10);
+    Port.Open();
+    Port.Close();
+    SetCommBackend(nullptr);
+    const auto opens = device.CallsTo("CreateFileA");
+    return opens.empty() ? std::string() : opens.back().Text.substr(4);
+}
 
 TEST(SerialSettings, NewComponentHasDeclaredDefaults) {
     TOrvelSerialPort port(nullptr);
@@ -53,6 +66,8 @@ TEST(SerialSettings, CommPortToString) {
     port.SetCustomPortName("   ");
     EXPECT_EQ(port.GetCustomPortName(), "");
     EXPECT_EQ(port.CommPortToString(spCustom), "vcom1");
+    port.SetCommPort(spCustom);
+    EXPECT_EQ(OpenedName(port), "vcom1") << "a custom port without a name opens the default one";
 }
 
 TEST(SerialSettings, CustomPortNameFollowsTheCustomPort) {
@@ -60,12 +75,12 @@ TEST(SerialSettings, CustomPortNameFollowsTheCustomPort) {
     port.SetCustomPortName("myport");
     EXPECT_EQ(port.GetCommPort(), spNone);
     port.SetCommPort(spCustom);
-    EXPECT_EQ(port.CommPortToString(port.GetCommPort()), "myport");
+    EXPECT_EQ(OpenedName(port), "myport");
 
     port.SetCustomPortName("  other ");
     EXPECT_EQ(port.GetCustomPortName(), "other");
     port.SetCommPort(spCustom);  // already custom: keeps the current name
-    EXPECT_EQ(port.CommPortToString(spCustom), "other");
+    EXPECT_EQ(OpenedName(port), "other");
 
     port.SetCustomPortName("COM7");  // a standard name reads as that port
     EXPECT_EQ(port.GetCommPort(), spCOM7);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/device/LineSettings.h"
 #include "serial/device/TermiosRate.h"
 #include "tests/serial/device/DeviceTestSupport.h"
 #include "toolkit/core/SysUtils.h"
@@ -88,7 +89,6 @@ INSTANTIATE_TEST_SUITE_P(
         TSettingsCase{"Even", [](DCB& d) { d.Parity = EVENPARITY; }, 0, PARODD | CMSPAR, 0, 0},
         TSettingsCase{"Mark", [](DCB& d) { d.Parity = MARKPARITY; }, PARODD | CMSPAR, 0, 0, 0},
         TSettingsCase{"Space", [](DCB& d) { d.Parity = SPACEPARITY; }, CMSPAR, PARODD, 0, 0},
-        TSettingsCase{"ParityCheck", [](DCB& d) { d.Flags |= DcbFlags::Parity; }, 0, 0, INPCK, 0},
         TSettingsCase{"TwoStopBits", [](DCB& d) { d.StopBits = TWOSTOPBITS; }, CSTOPB, 0, 0, 0},
         TSettingsCase{"OneAndAHalfStopBits",
                       [](DCB& d) {
@@ -115,6 +115,32 @@ INSTANTIATE_TEST_SUITE_P(
                       IXON | IXOFF, 0},
         TSettingsCase{"XonXoffInputOnly", [](DCB& d) { d.Flags |= DcbFlags::InX; }, 0, 0, IXOFF, IXON}),
     [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(PosixDevice, ParityCheckLetsBytesWithErrorsArriveAsTheyCame) {
+    // With INPCK and without PARMRK the line discipline turns such a byte into
+    // NUL; IGNPAR would drop it and PARMRK would wrap it in an escape sequence.
+    TDeviceHandle port(Open());
+    DCB dcb = LineSettingsAt(9600);
+    dcb.Flags |= DcbFlags::Parity;
+    ASSERT_TRUE(Apply(port.Get(), dcb)) << LastErrorText();
+    EXPECT_EQ(LineSettings().c_iflag & (INPCK | IGNPAR | PARMRK | ISTRIP), 0u);
+    DCB back{};
+    ASSERT_TRUE(CommBackend().GetCommState(port.Get(), &back));
+    EXPECT_TRUE(back.Flags & DcbFlags::Parity) << "the setting reads back as made";
+}
+
+TEST(LineRate, ARateTheDriverRoundedByUpTo2PercentIsTaken) {
+    struct {
+        DWORD Requested, Reported;
+        bool Taken;
+    } const cases[] = {
+        {115200, 115200, true},  {115200, 117504, true},  {115200, 112896, true}, {115200, 117505, false},
+        {115200, 112895, false}, {921600, 923077, true},  {31250, 31250, true},   {31250, 9600, false},
+        {9600, 0, false},        {4000000, 4080000, true}, {4000000, 4080001, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RateWithinTolerance(c.Requested, c.Reported), c.Taken) << c.Requested << " read back as " << c.Reported;
+}
 
 TEST_F(PosixDevice, XonAndXoffCharactersBecomeStartAndStop) {
     TDeviceHandle port(Open());

@@ -174,6 +174,22 @@ TEST_F(Win32Device, AClosedHandleFails) {
     EXPECT_EQ(CommBackend().GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(Win32Device, AClosedHandleNeverReachesAPortOpenedAfterIt) {
+    const HANDLE closed = OpenDevice("COM6");
+    ASSERT_NE(closed, INVALID_HANDLE_VALUE) << LastErrorText();
+    ASSERT_TRUE(CommBackend().CloseHandle(closed));
+    // The system is free to hand out the value it just took back.
+    const TDeviceHandle reopened(OpenDevice("COM6"));
+    ASSERT_TRUE(reopened.Valid()) << LastErrorText();
+    EXPECT_NE(reopened.Get(), closed);
+    DWORD written = 1;
+    EXPECT_FALSE(CommBackend().WriteFile(closed, "late", 4, &written, nullptr));
+    EXPECT_EQ(CommBackend().GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(written, 0u);
+    EXPECT_FALSE(CommBackend().CloseHandle(closed));
+    EXPECT_TRUE(CommBackend().PurgeComm(reopened.Get(), PURGE_TXCLEAR)) << "the open handle still works";
+}
+
 // The engine's receive thread polls and reads while another thread writes.
 TEST_F(Win32Device, OneHandleServesAReaderAndAWriterAtOnce) {
     const std::string out = AllByteValues(70000);
