@@ -8,6 +8,8 @@ namespace {
 
 // Below this pause the loop polls too often to scan the present ports.
 constexpr uint32_t kPresenceCheckMinDelay = 50;
+// How long a pass that took bytes waits for the driver to refill its queue.
+constexpr uint32_t kRefillPause = 2;
 
 }  // namespace
 
@@ -91,7 +93,15 @@ void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& 
         Chunk.resize(before + read);
         // A short read ended in a time-out or an abort: nothing more to take now.
         if (read < wanted || Chunk.size() >= limit) return;
-        wanted = static_cast<DWORD>(std::min<std::size_t>(WaitingCount(ComDevice), limit - Chunk.size()));
+        DWORD more = WaitingCount(ComDevice);
+        if (more == 0) {
+            // A pty or a UART driver moves what it buffered into the line
+            // discipline in the background once a read has made room: without
+            // this moment a fast stream waits a whole Delay and its writer stalls.
+            TThread::Sleep(kRefillPause);
+            more = WaitingCount(ComDevice);
+        }
+        wanted = static_cast<DWORD>(std::min<std::size_t>(more, limit - Chunk.size()));
     }
 }
 
