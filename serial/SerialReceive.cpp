@@ -84,6 +84,7 @@ bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const std::function<void
 void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const {
     const std::size_t limit = FInputBuffer;
     Chunk.clear();
+    bool refilled = false;
     for (DWORD wanted = Waiting; wanted > 0;) {
         const std::size_t before = Chunk.size();
         Chunk.resize(before + wanted);
@@ -94,10 +95,12 @@ void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& 
         // A short read ended in a time-out or an abort: nothing more to take now.
         if (read < wanted || Chunk.size() >= limit) return;
         DWORD more = WaitingCount(ComDevice);
-        if (more == 0) {
+        if (more == 0 && !refilled) {
             // A pty or a UART driver moves what it buffered into the line
             // discipline in the background once a read has made room: without
-            // this moment a fast stream waits a whole Delay and its writer stalls.
+            // this moment a fast stream waits a whole Delay and its writer
+            // stalls. Once a pass, so a steady trickle cannot keep it going.
+            refilled = true;
             TThread::Sleep(kRefillPause);
             more = WaitingCount(ComDevice);
         }
