@@ -8,7 +8,10 @@ namespace {
 
 // Below this pause the loop polls too often to scan the present ports.
 constexpr uint32_t kPresenceCheckMinDelay = 50;
-// How long a pass that took bytes waits for the driver to refill its queue.
+// After a read this large the driver may hold more than its queue showed;
+// the pass waits this long for the refill (a quarter of what a Linux line
+// discipline holds, and a few milliseconds of the fastest listed rate).
+constexpr DWORD kRefillAfter = 1024;
 constexpr uint32_t kRefillPause = 2;
 
 }  // namespace
@@ -84,7 +87,6 @@ bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const std::function<void
 void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const {
     const std::size_t limit = FInputBuffer;
     Chunk.clear();
-    bool refilled = false;
     for (DWORD wanted = Waiting; wanted > 0;) {
         const std::size_t before = Chunk.size();
         Chunk.resize(before + wanted);
@@ -95,12 +97,12 @@ void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& 
         // A short read ended in a time-out or an abort: nothing more to take now.
         if (read < wanted || Chunk.size() >= limit) return;
         DWORD more = WaitingCount(ComDevice);
-        if (more == 0 && !refilled) {
+        if (more == 0 && read >= kRefillAfter) {
             // A pty or a UART driver moves what it buffered into the line
-            // discipline in the background once a read has made room: without
-            // this moment a fast stream waits a whole Delay and its writer
-            // stalls. Once a pass, so a steady trickle cannot keep it going.
-            refilled = true;
+            // discipline in the background once a large read has made room:
+            // without this moment a fast stream waits a whole Delay and its
+            // writer stalls. A small read is a trickle, which must not keep
+            // the pass going.
             TThread::Sleep(kRefillPause);
             more = WaitingCount(ComDevice);
         }
