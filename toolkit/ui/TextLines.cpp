@@ -222,27 +222,52 @@ uint64_t TTextLines::CellOf(std::size_t Line, uint64_t Unit) const {
     return cell;
 }
 
-uint64_t TTextLines::UnitAt(std::size_t Line, uint64_t Cell) const {
+std::pair<uint64_t, uint64_t> TTextLines::Seek(std::size_t Line, uint64_t Cell) const {
     const uint64_t end = LineEndData(Line);
     auto [data, cell] = ResumePoint(Line, Cell, UINT64_MAX);
     for (; data < end && cell < Cell; ++data) cell = Advance(cell, UnitAtData(data));
-    return data - FLineData[Line];
+    return {data, cell};
 }
+
+uint64_t TTextLines::UnitAt(std::size_t Line, uint64_t Cell) const { return Seek(Line, Cell).first - FLineData[Line]; }
 
 TTextLines::TRow TTextLines::Row(uint64_t Row) const {
     TRow row;
     row.Line = LineOfRow(Row);
     const uint64_t inLine = std::min(Row, RowCount() - 1) - FirstRowOf(row.Line);
-    row.FirstCell = inLine * FColumns;
-    const uint64_t endCell = FColumns == 0 ? UINT64_MAX : row.FirstCell + FColumns;
-    row.FirstUnit = UnitAt(row.Line, row.FirstCell);
-    const uint64_t end = LineEndData(row.Line);
-    uint64_t cell = CellOf(row.Line, row.FirstUnit);
-    for (uint64_t data = FLineData[row.Line] + row.FirstUnit; data < end && cell < endCell; ++data) {
-        const char16_t unit = UnitAtData(data);
-        row.Units += unit;
-        row.Cells.push_back(cell);
-        cell = Advance(cell, unit);
-    }
+    const auto [data, cell] = Seek(row.Line, inLine * FColumns);
+    ReadRow(row, inLine, data, cell);
     return row;
+}
+
+std::vector<TTextLines::TRow> TTextLines::Rows(uint64_t First, uint64_t Count) const {
+    std::vector<TRow> rows;
+    const uint64_t end = std::min(RowCount(), First + Count);
+    for (uint64_t at = First; at < end; ++at) {
+        const TRow* before = rows.empty() ? nullptr : &rows.back();
+        if (!before || at - FirstRowOf(before->Line) >= RowsOf(before->Line)) {
+            rows.push_back(Row(at));
+            continue;
+        }
+        TRow row;
+        row.Line = before->Line;
+        const uint64_t data = FLineData[row.Line] + before->FirstUnit + before->Units.size();
+        ReadRow(row, at - FirstRowOf(row.Line), data, before->EndCell);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void TTextLines::ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const {
+    Row.FirstCell = InLine * FColumns;
+    Row.FirstUnit = Data - FLineData[Row.Line];
+    const uint64_t endCell = FColumns == 0 ? UINT64_MAX : Row.FirstCell + FColumns;
+    const uint64_t end = LineEndData(Row.Line);
+    for (; Data < end && Cell < endCell; ++Data) {
+        const char16_t unit = UnitAtData(Data);
+        Row.Units += unit;
+        Row.Cells.push_back(Cell);
+        Cell = Advance(Cell, unit);
+    }
+    Row.EndCell = Cell;
 }

@@ -25,6 +25,7 @@ public:
         std::u16string Units;
         std::vector<uint64_t> Cells;  // cell of each unit, counted from the line's start
         uint64_t FirstCell = 0;       // the row's first cell, counted from the line's start
+        uint64_t EndCell = 0;         // the cell after the row's last unit
     };
 
     TTextLines();
@@ -62,6 +63,9 @@ public:
     // The widest line, in cells, since the text was last emptied.
     uint64_t WidestLine() const { return FWidest; }
     TRow Row(uint64_t Row) const;
+    // Count rows from First on, each following row of a line read on from
+    // where the one before ended.
+    std::vector<TRow> Rows(uint64_t First, uint64_t Count) const;
     // The cell before which the unit at Unit of Line stands.
     uint64_t CellOf(std::size_t Line, uint64_t Unit) const;
     // The first unit of Line that starts at Cell or after it.
@@ -86,6 +90,10 @@ private:
     // The last checkpoint inside Line that lies before the cell Cell (or before
     // the unit Unit), as data offset and cell; the line's start when there is none.
     std::pair<uint64_t, uint64_t> ResumePoint(std::size_t Line, uint64_t Cell, uint64_t Unit) const;
+    // The data offset of the first unit of Line at Cell or after it, and that unit's cell.
+    std::pair<uint64_t, uint64_t> Seek(std::size_t Line, uint64_t Cell) const;
+    // Fills Row from the unit at Data, whose cell is Cell, to the end of the row at InLine.
+    void ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const;
 
     std::deque<std::unique_ptr<char16_t[]>> FChunks;
     uint64_t FDataEnd = 0;               // units stored

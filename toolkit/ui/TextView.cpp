@@ -264,17 +264,17 @@ void TTextView::paintEvent(QPaintEvent*) {
     font.setKerning(false);
     painter.setFont(font);
     const int rows = viewport()->height() / FRowHeight + 1;
-    for (int i = 0; i < rows; ++i) {
-        const uint64_t row = TopRow() + static_cast<uint64_t>(i);
-        if (row >= FLines.RowCount()) break;
-        PaintRow(painter, FLines.Row(row), kMargin + i * FRowHeight);
+    int y = kMargin;
+    for (const TTextLines::TRow& row : FLines.Rows(TopRow(), static_cast<uint64_t>(rows))) {
+        PaintRow(painter, row, y);
+        y += FRowHeight;
     }
     if (!hasFocus()) return;
     const TPlace caret = PlaceOf(FCaret);
     if (caret.Row < TopRow() || caret.Row > TopRow() + static_cast<uint64_t>(rows)) return;
-    const double x = kMargin + (static_cast<double>(caret.Column) - horizontalScrollBar()->value()) * FCellWidth;
-    const double y = kMargin + static_cast<double>(caret.Row - TopRow()) * FRowHeight;
-    painter.fillRect(QRectF(x, y, 1, FRowHeight), palette().text());
+    const double caretX = kMargin + (static_cast<double>(caret.Column) - horizontalScrollBar()->value()) * FCellWidth;
+    const double caretY = kMargin + static_cast<double>(caret.Row - TopRow()) * FRowHeight;
+    painter.fillRect(QRectF(caretX, caretY, 1, FRowHeight), palette().text());
 }
 
 void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) const {
@@ -292,9 +292,7 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         if (!Text.isEmpty()) Painter.drawText(QPointF(start, Y + FAscent), Text);
     };
     const std::size_t count = Row.Units.size();
-    const auto cellAfter = [&](std::size_t Index) {
-        return Index < count ? Row.Cells[Index] : FLines.CellOf(Row.Line, Row.FirstUnit + count);
-    };
+    const auto cellAfter = [&](std::size_t Index) { return Index < count ? Row.Cells[Index] : Row.EndCell; };
     std::size_t i = 0;
     while (i < count) {
         const char16_t unit = Row.Units[i];

@@ -82,12 +82,23 @@ void ExpectLayout(const TTextLines& Lines, const std::u16string& Text, uint64_t 
                 if (Columns == 0 || cells[unit] / Columns == r) expected += model[line][unit];
             ASSERT_EQ(shown.Units, expected) << "row " << r;
             for (std::size_t i = 0; i < shown.Units.size(); ++i) ASSERT_EQ(shown.Cells[i], cells[shown.FirstUnit + i]);
+            ASSERT_EQ(shown.EndCell, cells[shown.FirstUnit + shown.Units.size()]);
         }
         for (std::size_t unit = 0; unit <= model[line].size(); unit += 97) ASSERT_EQ(Lines.CellOf(line, unit), cells[unit]);
         row += rows;
         start += model[line].size() + 1;
     }
     ASSERT_EQ(Lines.RowCount(), row);
+    // Rows read on from one another give what rows looked up one by one give.
+    const std::vector<TTextLines::TRow> run = Lines.Rows(0, row + 5);
+    ASSERT_EQ(run.size(), row);
+    for (uint64_t r = 0; r < row; ++r) {
+        const TTextLines::TRow single = Lines.Row(r);
+        ASSERT_EQ(run[r].Line, single.Line);
+        ASSERT_EQ(run[r].FirstUnit, single.FirstUnit);
+        ASSERT_EQ(run[r].Units, single.Units) << "row " << r;
+        ASSERT_EQ(run[r].EndCell, single.EndCell);
+    }
 }
 
 }  // namespace
