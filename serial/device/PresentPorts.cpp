@@ -1,5 +1,8 @@
 #include "serial/device/PresentPorts.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -39,10 +42,27 @@ fs::path SameFileKey(const fs::path& Path) {
     return ec ? Path : canonical;
 }
 
-bool ListedBefore(const std::string& A, const std::string& B) {
-    const auto key = [](const std::string& Name) {
-        const auto com = ComNumber(Name);
-        return std::tuple<bool, int, const std::string&>(!com.has_value(), com.value_or(0), Name);
+// The slave side of a Unix 98 pseudo-terminal: a stand-in such as the demo
+// device, not hardware.
+bool IsPseudoTerminal(const std::string& Path) {
+    struct stat status {};
+    if (stat(Path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
+    const unsigned int majorNumber = major(status.st_rdev);
+    return majorNumber >= 136 && majorNumber <= 143;
+}
+
+struct TListedPort {
+    std::string Name;
+    bool PseudoTerminal = false;
+};
+
+// Hardware first, then pseudo-terminals; in each, COM names by number, then
+// the other names in byte order.
+bool ListedBefore(const TListedPort& A, const TListedPort& B) {
+    const auto key = [](const TListedPort& Port) {
+        const auto com = ComNumber(Port.Name);
+        return std::tuple<bool, bool, int, const std::string&>(Port.PseudoTerminal, !com.has_value(), com.value_or(0),
+                                                               Port.Name);
     };
     return key(A) < key(B);
 }
@@ -50,20 +70,22 @@ bool ListedBefore(const std::string& A, const std::string& B) {
 }  // namespace
 
 std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
-    std::vector<std::string> names;
+    std::vector<TListedPort> ports;
     std::vector<fs::path> mappedDevices;
     for (auto entry = Map.begin(); entry != Map.end(); ++entry) {
         const auto sameName = [&](const TPortMapEntry& e) { return e.Name == entry->Name; };
         if (std::any_of(Map.begin(), entry, sameName) || !Exists(entry->Path, true)) continue;
-        names.push_back(entry->Name);
+        ports.push_back({entry->Name, IsPseudoTerminal(entry->Path)});
         mappedDevices.push_back(SameFileKey(entry->Path));
     }
     for (const std::string& kernelName : KernelDevices(SysfsTtyDir)) {
         const fs::path device = SameFileKey("/dev/" + kernelName);
         if (std::find(mappedDevices.begin(), mappedDevices.end(), device) != mappedDevices.end()) continue;
-        names.push_back(PortNameOfKernelDevice(kernelName, Map));
+        ports.push_back({PortNameOfKernelDevice(kernelName, Map)});
     }
-    std::sort(names.begin(), names.end(), ListedBefore);
+    std::sort(ports.begin(), ports.end(), ListedBefore);
+    std::vector<std::string> names;
+    for (TListedPort& port : ports) names.push_back(std::move(port.Name));
     return names;
 }
 

@@ -9,9 +9,10 @@
 // The entries of SysfsTtyDir that have a device link, except those whose type
 // file reads 0 (legacy ports with no UART behind them), plus the map entries
 // whose path exists. A device is named by PortNameOfKernelDevice unless a
-// listed map entry points at it, which then names it alone. Sorted: COM names
-// by number, then the other names in byte order. A missing directory gives
-// only the map entries.
+// listed map entry points at it, which then names it alone. Sorted: hardware
+// before pseudo-terminals (stand-ins such as the demo device), and within
+// each, COM names by number, then the other names in byte order. A missing
+// directory gives only the map entries.
 std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const TPortMapEntries& Map);
 
 // OSTRA_SYSFS_TTY when set (tests point it at a fixture), else /sys/class/tty.

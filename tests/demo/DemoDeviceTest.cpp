@@ -214,4 +214,26 @@ TEST(DemoDeviceArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
     }
 }
 
+struct TUserMap {
+    const char* Environment;  // what OSTRA_PORTS is set to before, if anything
+    const char* Expected;     // the start of the map the command sees
+};
+
+TEST(DemoDeviceBesideACommand, AddsDemoAfterTheUsersMapAndEndsWithTheCommand) {
+    const TUserMap cases[] = {
+        {nullptr, "DEMO=/dev/pts/"},
+        {"COM5=/dev/ttyUSB3", "COM5=/dev/ttyUSB3;DEMO=/dev/pts/"},
+    };
+    for (const TUserMap& c : cases) {
+        const std::string setting = c.Environment ? std::string("OSTRA_PORTS='") + c.Environment + "' " : "unset OSTRA_PORTS; ";
+        const TCommandResult run = RunCommand(setting + OSTRA_SOURCE_DIR "/scripts/with-demo-device " OSTRA_DEMO_DEVICE
+                                              " sh -c 'printf \"%s\\n\" \"$OSTRA_PORTS\"'");
+        EXPECT_EQ(run.Status, 0) << run.Output;
+        EXPECT_TRUE(run.Output.starts_with(c.Expected)) << run.Output;
+        const std::string port = run.Output.substr(run.Output.find("DEMO=") + 5, run.Output.find('\n') - run.Output.find("DEMO=") - 5);
+        // The pty's node goes with the device that held it.
+        EXPECT_TRUE(WaitUntil([&] { return !fs::exists(port); })) << port;
+    }
+}
+
 }  // namespace

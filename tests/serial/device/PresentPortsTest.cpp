@@ -12,6 +12,7 @@
 
 #include "serial/device/CommBackend.h"
 #include "serial/device/PresentPorts.h"
+#include "tests/support/Pty.h"
 
 namespace fs = std::filesystem;
 
@@ -72,6 +73,15 @@ TEST_F(PresentPorts, AddsMapEntriesWhosePathExists) {
     // COM1 now names the map's device, so ttyS0 keeps its kernel name; ptmx
     // is reached through the map's link and is listed under that name alone.
     EXPECT_EQ(ListPresentPorts(TtyDir, map), (TNames{"COM1", "COM5", "Bench", "ttyS0"}));
+}
+
+TEST_F(PresentPorts, PseudoTerminalsComeAfterTheHardware) {
+    AddDevice("ttyS0", 4);
+    AddDevice("ttyXR0");
+    const TPty first, second;
+    const TPortMapEntries map = ParsePortMap("COM2=" + first.SlavePath() + ";DEMO=" + second.SlavePath() +
+                                             ";Bench=" + ExistingFile("bench").string());
+    EXPECT_EQ(ListPresentPorts(TtyDir, map), (TNames{"COM1", "Bench", "ttyXR0", "COM2", "DEMO"}));
 }
 
 TEST_F(PresentPorts, FirstMapEntryOfANameDecidesWhetherItIsListed) {
