@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <tuple>
 
 namespace fs = std::filesystem;
@@ -92,4 +93,55 @@ std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const 
 std::string SysfsTtyDir() {
     const char* dir = std::getenv("OSTRA_SYSFS_TTY");
     return dir ? dir : "/sys/class/tty";
+}
+
+namespace {
+
+std::string Attribute(const fs::path& Device, const char* Name) {
+    std::ifstream file(Device / Name);
+    std::string value;
+    std::getline(file, value);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
+// The USB device a tty belongs to: the nearest folder above its device link
+// that carries the USB ids. A tty device sits at most a few levels below it
+// (interface, then a port of a multi-port adapter).
+std::optional<fs::path> UsbDeviceOf(const fs::path& TtyEntry) {
+    std::error_code ec;
+    fs::path folder = fs::canonical(TtyEntry / "device", ec);
+    for (int level = 0; !ec && level < 4 && folder.has_relative_path(); ++level, folder = folder.parent_path()) {
+        if (fs::exists(folder / "idVendor", ec)) return folder;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
+    TPortDetails details;
+    details.Path = ResolvePortPath(Name, Map);
+    // A link such as /dev/serial/by-id/... names the kernel's device in the end.
+    const fs::path kernelName = SameFileKey(details.Path).filename();
+    if (kernelName.empty()) return details;
+    if (const auto usb = UsbDeviceOf(fs::path(SysfsTtyDir) / kernelName)) {
+        details.Manufacturer = Attribute(*usb, "manufacturer");
+        details.Product = Attribute(*usb, "product");
+        details.Serial = Attribute(*usb, "serial");
+    }
+    return details;
+}
+
+std::string DeviceModel(const TPortDetails& Details) {
+    if (Details.Manufacturer.empty() || Details.Product.empty()) return Details.Manufacturer + Details.Product;
+    return Details.Manufacturer + " " + Details.Product;
+}
+
+std::string PortDescription(const TPortDetails& Details) {
+    std::string text = Details.Path;
+    const std::string model = DeviceModel(Details);
+    if (!model.empty()) text += " \u2014 " + model;
+    if (!Details.Serial.empty()) text += (model.empty() ? " \u2014 serial " : ", serial ") + Details.Serial;
+    return text;
 }

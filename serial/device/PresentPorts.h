@@ -17,3 +17,17 @@ std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const 
 
 // OSTRA_SYSFS_TTY when set (tests point it at a fixture), else /sys/class/tty.
 std::string SysfsTtyDir();
+
+// What the system says about a port, for a person to recognise it.
+struct TPortDetails {
+    std::string Path;  // the device the name resolves to
+    // Of a USB device, from its sysfs attributes; empty for other devices.
+    std::string Manufacturer;
+    std::string Product;
+    std::string Serial;
+};
+TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map);
+// "Manufacturer Product", either alone, or empty.
+std::string DeviceModel(const TPortDetails& Details);
+// "/dev/ttyUSB0 — FTDI FT232R USB UART, serial A1B2C3", or the path alone.
+std::string PortDescription(const TPortDetails& Details);

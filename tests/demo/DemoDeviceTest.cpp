@@ -194,26 +194,6 @@ TEST_P(DemoDeviceProgram, ServesTheEngineAcrossReconnectsAndRemovesItsLinkWhenEn
 
 INSTANTIATE_TEST_SUITE_P(BySignal, DemoDeviceProgram, ::testing::Values(SIGTERM, SIGINT));
 
-struct TArguments {
-    std::vector<std::string> Arguments;
-    int Status;
-    const char* Output;  // the start of its first line
-};
-
-TEST(DemoDeviceArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
-    const TArguments cases[] = {
-        {{"--help"}, 0, "Usage: ostra-demo-device"},
-        {{"--version"}, 0, "ostra-demo-device 0."},
-        {{"--bogus"}, 2, ""},
-        {{"--link"}, 2, ""},
-    };
-    for (const TArguments& c : cases) {
-        TChildProcess program(OSTRA_DEMO_DEVICE, c.Arguments);
-        EXPECT_TRUE(program.ReadLine().value_or("").starts_with(c.Output)) << c.Arguments[0];
-        EXPECT_EQ(program.Wait(), c.Status) << c.Arguments[0];
-    }
-}
-
 struct TUserMap {
     const char* Environment;  // what OSTRA_PORTS is set to before, if anything
     const char* Expected;     // the start of the map the command sees
