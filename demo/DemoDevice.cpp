@@ -16,14 +16,14 @@ constexpr uint32_t DefaultRate = 10;
 const char* const kIdentity = "Ostra demo device, firmware 1.0";
 const char* const kUtf8Line = "Grüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉";
 const char* const kHelp[] = {
-    "AT                 answers OK",
-    "ATI                the identity of this device",
-    "HELP               this list",
-    "STATUS             uptime, temperature and command counter",
-    "ECHO ON|OFF        send every received byte back",
-    "STREAM N [RATE]    N numbered lines at RATE lines a second (default 10)",
-    "BURST N            N bytes counting 0 to 255 over and over",
-    "UTF8               a line of accented letters, symbols and emoji",
+    "AT              answers OK",
+    "ATI             identity of this device",
+    "HELP            this list",
+    "STATUS          uptime, temperature, counter",
+    "ECHO ON|OFF     send received bytes back",
+    "STREAM N [RATE] N lines, RATE a second (10)",
+    "BURST N         N bytes counting 0 to 255",
+    "UTF8            accented letters, emoji",
 };
 
 std::vector<std::string> Words(const std::string& Line) {
@@ -94,6 +94,9 @@ void TDemoDevice::Execute(const std::string& Line, TClock::time_point Now) {
     const std::vector<std::string> words = Words(Line);
     if (words.empty()) return;  // a bare line end is no command
     ++FCommands;
+    // The answer starts on a line of its own, as a modem's does, so that it
+    // does not run on from the command a console shows.
+    Reply("");
     const std::string& command = words[0];
     const std::size_t arguments = words.size() - 1;
     if (Line.size() > MaxLine) {

@@ -43,25 +43,25 @@ struct TExchange {
 
 TEST_F(DemoDevice, AnswersEachCommandWhateverItsCaseAndLineEnd) {
     const TExchange exchanges[] = {
-        {"AT\r", "OK\r\n"},
-        {"at\n", "OK\r\n"},
-        {"At\r\n", "OK\r\n"},
-        {"  at  \r", "OK\r\n"},
-        {"ATI\r", "Ostra demo device, firmware 1.0\r\nOK\r\n"},
-        {"echo off\r", "OK\r\n"},
-        {"UTF8\r", "Grüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉\r\nOK\r\n"},
-        {"ATZ\r", "ERROR\r\n"},
-        {"AT AT\r", "ERROR\r\n"},
-        {"ECHO MAYBE\r", "ERROR\r\n"},
-        {"STREAM\r", "ERROR\r\n"},
-        {"STREAM 0\r", "ERROR\r\n"},
-        {"STREAM 5 0\r", "ERROR\r\n"},
-        {"STREAM 5 1001\r", "ERROR\r\n"},
-        {"STREAM -3\r", "ERROR\r\n"},
-        {"BURST 12x\r", "ERROR\r\n"},
-        {"BURST 99999999999\r", "ERROR\r\n"},
+        {"AT\r", "\r\nOK\r\n"},
+        {"at\n", "\r\nOK\r\n"},
+        {"At\r\n", "\r\nOK\r\n"},
+        {"  at  \r", "\r\nOK\r\n"},
+        {"ATI\r", "\r\nOstra demo device, firmware 1.0\r\nOK\r\n"},
+        {"echo off\r", "\r\nOK\r\n"},
+        {"UTF8\r", "\r\nGrüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉\r\nOK\r\n"},
+        {"ATZ\r", "\r\nERROR\r\n"},
+        {"AT AT\r", "\r\nERROR\r\n"},
+        {"ECHO MAYBE\r", "\r\nERROR\r\n"},
+        {"STREAM\r", "\r\nERROR\r\n"},
+        {"STREAM 0\r", "\r\nERROR\r\n"},
+        {"STREAM 5 0\r", "\r\nERROR\r\n"},
+        {"STREAM 5 1001\r", "\r\nERROR\r\n"},
+        {"STREAM -3\r", "\r\nERROR\r\n"},
+        {"BURST 12x\r", "\r\nERROR\r\n"},
+        {"BURST 99999999999\r", "\r\nERROR\r\n"},
         {"\r\n\r\n", ""},
-        {"AT\rAT\nAT\r\nAT\n\r", "OK\r\nOK\r\nOK\r\nOK\r\n"},
+        {"AT\rAT\nAT\r\nAT\n\r", "\r\nOK\r\n\r\nOK\r\n\r\nOK\r\n\r\nOK\r\n"},
     };
     for (const TExchange& exchange : exchanges) EXPECT_EQ(Answer(exchange.Input), exchange.Reply) << exchange.Input;
 }
@@ -70,12 +70,13 @@ TEST_F(DemoDevice, HelpListsEveryCommand) {
     const std::string help = "\r\n" + Answer("help\r");
     for (const char* command : {"AT ", "ATI ", "HELP ", "STATUS ", "ECHO ON|OFF ", "STREAM N [RATE] ", "BURST N ", "UTF8 "})
         EXPECT_NE(help.find(std::string("\r\n") + command), std::string::npos) << command;
+    EXPECT_TRUE(help.starts_with("\r\n\r\nAT ")) << help;
     EXPECT_TRUE(help.ends_with("emoji\r\n")) << help;
 }
 
 TEST_F(DemoDevice, StatusReportsUptimeADriftingTemperatureAndACounter) {
     const std::string first = Answer("STATUS\r", 90s);
-    EXPECT_TRUE(first.starts_with("uptime 90.0 s\r\ntemperature ")) << first;
+    EXPECT_TRUE(first.starts_with("\r\nuptime 90.0 s\r\ntemperature ")) << first;
     EXPECT_TRUE(first.ends_with(" C\r\ncounter 1\r\nOK\r\n")) << first;
     const std::string later = Answer("AT\rSTATUS\r", 200s);
     EXPECT_NE(later.find("counter 3\r\n"), std::string::npos) << later;
@@ -84,32 +85,33 @@ TEST_F(DemoDevice, StatusReportsUptimeADriftingTemperatureAndACounter) {
 }
 
 TEST_F(DemoDevice, EchoSendsEveryByteBackAsItComes) {
-    EXPECT_EQ(Answer("ECHO ON\r"), "OK\r\n");
+    EXPECT_EQ(Answer("ECHO ON\r"), "\r\nOK\r\n");
     EXPECT_EQ(Answer("A"), "A");
     EXPECT_EQ(Answer("T"), "T");
-    EXPECT_EQ(Answer("\r"), "\rOK\r\n");
+    EXPECT_EQ(Answer("\r"), "\r\r\nOK\r\n");
     EXPECT_EQ(Answer(std::string("\x00\xff", 2)), std::string("\x00\xff", 2));
-    EXPECT_EQ(Answer("\recho off\r"), "\rERROR\r\necho off\rOK\r\n");
-    EXPECT_EQ(Answer("AT\r"), "OK\r\n");
+    EXPECT_EQ(Answer("\recho off\r"), "\r\r\nERROR\r\necho off\r\r\nOK\r\n");
+    EXPECT_EQ(Answer("AT\r"), "\r\nOK\r\n");
 }
 
 TEST_F(DemoDevice, StreamsNumberedLinesAtTheRateAskedThenAnswersWaitingCommands) {
-    EXPECT_EQ(Answer("STREAM 3 4\rAT\r"), "data 1 of 3\r\n");
+    EXPECT_EQ(Answer("STREAM 3 4\rAT\r"), "\r\ndata 1 of 3\r\n");
     EXPECT_EQ(Answer("", 249ms), "");
     EXPECT_EQ(Device.NextDue(Start + 249ms), Start + 250ms);
     EXPECT_EQ(Answer("", 250ms), "data 2 of 3\r\n");
     // The AT sent during the stream is answered after its OK.
-    EXPECT_EQ(Answer("", 1s), "data 3 of 3\r\nOK\r\nOK\r\n");
+    EXPECT_EQ(Answer("", 1s), "data 3 of 3\r\nOK\r\n\r\nOK\r\n");
     EXPECT_EQ(Device.NextDue(Start + 1s), std::nullopt);
-    EXPECT_EQ(Answer("STREAM 2\r", 2s), "data 1 of 2\r\n");
+    EXPECT_EQ(Answer("STREAM 2\r", 2s), "\r\ndata 1 of 2\r\n");
     EXPECT_EQ(Answer("", 2s + 100ms), "data 2 of 2\r\nOK\r\n");
 }
 
 TEST_F(DemoDevice, BurstSendsEveryByteValueInTurnThenOk) {
     const std::string burst = Answer("BURST 600\r");
-    ASSERT_EQ(burst.size(), 600u + 4);
-    for (std::size_t i = 0; i < 600; ++i) ASSERT_EQ(static_cast<unsigned char>(burst[i]), i % 256) << i;
-    EXPECT_EQ(burst.substr(600), "OK\r\n");
+    ASSERT_EQ(burst.size(), 2 + 600u + 4);
+    EXPECT_TRUE(burst.starts_with("\r\n"));
+    for (std::size_t i = 0; i < 600; ++i) ASSERT_EQ(static_cast<unsigned char>(burst[2 + i]), i % 256) << i;
+    EXPECT_EQ(burst.substr(602), "OK\r\n");
 }
 
 TEST_F(DemoDevice, AConsoleThatDoesNotReadCostsNoMemory) {
@@ -127,10 +129,10 @@ TEST_F(DemoDevice, SurvivesAnyByteAndOverlongLines) {
     std::string everyByte;
     for (int value = 0; value < 256; ++value) everyByte += static_cast<char>(value);
     Answer(everyByte + everyByte);
-    EXPECT_EQ(Answer("\r"), "ERROR\r\n");
-    EXPECT_EQ(Answer(std::string(100'000, 'A') + "\r"), "ERROR\r\n");
-    EXPECT_EQ(Answer("AT" + std::string(TDemoDevice::MaxLine, ' ') + "\r"), "ERROR\r\n");
-    EXPECT_EQ(Answer("AT\r"), "OK\r\n");
+    EXPECT_EQ(Answer("\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(Answer(std::string(100'000, 'A') + "\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(Answer("AT" + std::string(TDemoDevice::MaxLine, ' ') + "\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(Answer("AT\r"), "\r\nOK\r\n");
 }
 
 // ---- the program ----------------------------------------------------------------
