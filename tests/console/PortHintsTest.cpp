@@ -17,10 +17,10 @@
 
 #include "console/PortHints.h"
 #include "console/comexample.h"
+#include "tests/console/ShownErrors.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Pty.h"
 #include "tests/support/SysfsFixture.h"
-#include "toolkit/ui/ExceptionHandler.h"
 
 namespace fs = std::filesystem;
 
@@ -46,13 +46,7 @@ protected:
 
     void OpenWindow() {
         Application->Initialize();
-        SetExceptionHandler([this](std::exception_ptr Error) {
-            try {
-                std::rethrow_exception(Error);
-            } catch (const std::exception& e) {
-                Errors.emplace_back(e.what());
-            }
-        });
+        RecordShownErrors(Errors);
         Form = new TForm3(nullptr);
         Form->InitializeForm();
     }
