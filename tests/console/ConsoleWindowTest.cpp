@@ -21,6 +21,7 @@
 #include "tests/support/Pty.h"
 #include "toolkit/core/Thread.h"
 #include "toolkit/ui/Clipbrd.h"
+#include "toolkit/ui/ExceptionHandler.h"
 
 // Qt is not built for ThreadSanitizer: the hand-offs of its own thread pool
 // (raster drawing) look like races. Ours still show, with our code on top.
