@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "serial/device/PortNames.h"
@@ -46,26 +47,41 @@ std::string PermissionHint(const std::string& Path) {
            AccountName() + "\", then log out and in again.";
 }
 
+// Whether the descriptor Fd of a process is the master of pty Index: the
+// kernel names the index in the descriptor's fdinfo.
+bool IsMasterOf(const fs::path& Process, const fs::path& Fd, unsigned Index) {
+    std::ifstream info(Process / "fdinfo" / Fd.filename());
+    const std::string wanted = "tty-index:\t" + std::to_string(Index);
+    for (std::string line; std::getline(info, line);)
+        if (line == wanted) return true;
+    return false;
+}
+
 // "minicom (PID 4242)" for each process with the device open, as far as
-// /proc lets us look.
+// /proc lets us look. The far end of a pseudo-terminal (the demo device)
+// keeps its slave open too, but it is the device, not a program in the way.
 std::vector<std::string> Holders(const std::string& Path, const std::string& ProcDir) {
     struct stat device {};
     if (stat(Path.c_str(), &device) != 0) return {};
+    const std::optional<unsigned> ptyIndex = PseudoTerminalIndex(Path);
     std::vector<std::string> holders;
     std::error_code ec;
     for (fs::directory_iterator process(ProcDir, ec), end; !ec && process != end; process.increment(ec)) {
         const std::string pid = process->path().filename();
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        bool holdsDevice = false;
+        bool holdsMaster = false;
         std::error_code fdError;
         for (fs::directory_iterator fd(process->path() / "fd", fdError); !fdError && fd != end; fd.increment(fdError)) {
             struct stat open {};
-            if (stat(fd->path().c_str(), &open) != 0 || open.st_dev != device.st_dev || open.st_ino != device.st_ino)
-                continue;
-            std::string command;
-            std::getline(std::ifstream(process->path() / "comm"), command);
-            holders.push_back((command.empty() ? "a program" : command) + " (PID " + pid + ")");
-            break;
+            if (stat(fd->path().c_str(), &open) != 0) continue;
+            holdsDevice = holdsDevice || (open.st_dev == device.st_dev && open.st_ino == device.st_ino);
+            holdsMaster = holdsMaster || (ptyIndex && IsMasterOf(process->path(), fd->path(), *ptyIndex));
         }
+        if (!holdsDevice || holdsMaster) continue;
+        std::string command;
+        std::getline(std::ifstream(process->path() / "comm"), command);
+        holders.push_back((command.empty() ? "a program" : command) + " (PID " + pid + ")");
     }
     return holders;
 }

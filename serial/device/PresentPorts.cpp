@@ -43,15 +43,6 @@ fs::path SameFileKey(const fs::path& Path) {
     return ec ? Path : canonical;
 }
 
-// The slave side of a Unix 98 pseudo-terminal: a stand-in such as the demo
-// device, not hardware.
-bool IsPseudoTerminal(const std::string& Path) {
-    struct stat status {};
-    if (stat(Path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return false;
-    const unsigned int majorNumber = major(status.st_rdev);
-    return majorNumber >= 136 && majorNumber <= 143;
-}
-
 struct TListedPort {
     std::string Name;
     bool PseudoTerminal = false;
@@ -76,7 +67,7 @@ std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const 
     for (auto entry = Map.begin(); entry != Map.end(); ++entry) {
         const auto sameName = [&](const TPortMapEntry& e) { return e.Name == entry->Name; };
         if (std::any_of(Map.begin(), entry, sameName) || !Exists(entry->Path, true)) continue;
-        ports.push_back({entry->Name, IsPseudoTerminal(entry->Path)});
+        ports.push_back({entry->Name, PseudoTerminalIndex(entry->Path).has_value()});
         mappedDevices.push_back(SameFileKey(entry->Path));
     }
     for (const std::string& kernelName : KernelDevices(SysfsTtyDir)) {
@@ -88,6 +79,14 @@ std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const 
     std::vector<std::string> names;
     for (TListedPort& port : ports) names.push_back(std::move(port.Name));
     return names;
+}
+
+std::optional<unsigned> PseudoTerminalIndex(const std::string& Path) {
+    struct stat status {};
+    if (stat(Path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return std::nullopt;
+    const unsigned majorNumber = major(status.st_rdev);
+    if (majorNumber < 136 || majorNumber > 143) return std::nullopt;
+    return (majorNumber - 136) * 256 + minor(status.st_rdev);
 }
 
 std::string SysfsTtyDir() {

@@ -1,6 +1,7 @@
 #pragma once
 // The serial ports present on a Linux machine.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 // each, COM names by number, then the other names in byte order. A missing
 // directory gives only the map entries.
 std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const TPortMapEntries& Map);
+
+// N for the slave side /dev/pts/N of a Unix 98 pseudo-terminal at Path (a
+// stand-in such as the demo device, not hardware); none for anything else.
+std::optional<unsigned> PseudoTerminalIndex(const std::string& Path);
 
 // OSTRA_SYSFS_TTY when set (tests point it at a fixture), else /sys/class/tty.
 std::string SysfsTtyDir();

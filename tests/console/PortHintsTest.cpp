@@ -1,6 +1,7 @@
 // What the window tells about ports: tooltips from a sysfs fixture, the
 // demo device chosen only without hardware, and the hints after a failed
 // connect, each from a real file, process or program folder.
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,23 +89,18 @@ TEST_F(PortWindow, TheDemoDeviceIsChosenWhenNoHardwareIsPresent) {
     EXPECT_EQ(Form->cb_portlist->GetText(), u"DEMO");
 }
 
-TEST_F(PortWindow, ABusyPortNamesTheProcessThatHoldsIt) {
+TEST_F(PortWindow, ABusyPortNamesTheProcessesThatHoldIt) {
     OpenWindow();
-    TOrvelSerialPort holder(nullptr);
-    holder.SetCommPort(spCustom);
-    holder.SetCustomPortName("DEMO");
-    holder.Open();
-    ASSERT_EQ(holder.IsConnected(), spCustom);
+    const std::string port = Demo.SlavePath();
+    TChildProcess holder("/usr/bin/flock", {"--exclusive", "--nonblock", port, "sleep", "60"});
+    const std::string busy = std::strerror(EBUSY);
+    ASSERT_TRUE(WaitUntil([&] { return PortFailureHint(busy, port, SystemHintSources()).find("sleep") != std::string::npos; }));
 
     Form->cb_portlist->SetText(u"DEMO");
     QTest::mouseClick(Form->b_Connect->Widget(), Qt::LeftButton);
     ASSERT_EQ(Errors.size(), 1u);
-    std::string command;
-    std::getline(std::ifstream("/proc/self/comm"), command);
-    EXPECT_NE(Errors[0].find(std::string(std::strerror(EBUSY)) + "\n" + Demo.SlavePath() + " is in use by " + command +
-                             " (PID " + std::to_string(getpid()) + ")."),
-              std::string::npos)
-        << Errors[0];
+    const std::string expected = busy + "\n" + port + " is in use by flock (PID " + std::to_string(holder.Pid()) + "), sleep (PID ";
+    EXPECT_NE(Errors[0].find(expected), std::string::npos) << Errors[0];
     EXPECT_FALSE(Form->Connected());
 }
 
@@ -148,6 +144,21 @@ TEST_F(PortFailureHints, BusyNamesEveryProcessThatHasTheDeviceOpen) {
         << PortFailureHint(busy, Device, Sources);
     // Another device is held by nobody.
     EXPECT_EQ(PortFailureHint(busy, ExistingFile("dev/ttyUSB1"), Sources), "");
+}
+
+TEST_F(PortFailureHints, TheFarEndOfAPseudoTerminalIsTheDeviceNotAHolder) {
+    const std::string busy = std::strerror(EBUSY);
+    const TPty pty;  // this process holds the master, as the demo device does
+    const int slave = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);  // and the slave, as it does too
+    ASSERT_GE(slave, 0);
+    EXPECT_EQ(PortFailureHint(busy, pty.SlavePath(), Sources), "");
+    {
+        TChildProcess holder("/bin/sh", {"-c", "exec sleep 60 < " + pty.SlavePath()});
+        const std::string expected = pty.SlavePath() + " is in use by sleep (PID " + std::to_string(holder.Pid()) + ").";
+        EXPECT_TRUE(WaitUntil([&] { return PortFailureHint(busy, pty.SlavePath(), Sources) == expected; }))
+            << PortFailureHint(busy, pty.SlavePath(), Sources);
+    }
+    close(slave);
 }
 
 TEST_F(PortFailureHints, AVanishedPortPointsAtBrlttyOnlyWhereItIsInstalled) {

@@ -30,6 +30,8 @@ TChildProcess::TChildProcess(const std::string& Program, const std::vector<std::
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    // Nothing else of the test's, such as a pty master, goes with the child.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     std::vector<char*> argv{const_cast<char*>(Program.c_str())};
     for (const std::string& argument : Arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);

@@ -11,7 +11,8 @@
 
 class TChildProcess {
 public:
-    // Starts Program with Arguments; the child's standard error stays ours.
+    // Starts Program with Arguments; the child's standard error stays ours, and
+    // it inherits no other descriptor.
     TChildProcess(const std::string& Program, const std::vector<std::string>& Arguments);
     // Kills a child still running and reaps it.
     ~TChildProcess();
