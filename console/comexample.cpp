@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "console/PortHints.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/TextView.h"
 
@@ -128,6 +129,7 @@ void TForm3::FormCreate(TObject* Sender) {
     cmdidx = cmdsel = cmdstart = 0;
     cmdflg = cmdin = false;
 
+    AttachPortTooltips(*cb_portlist);
     b_GetPortsClick(Sender);
     for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
 }
@@ -184,7 +186,7 @@ void TForm3::b_ConnectClick(TObject*) {
     OrvelSerialPort1->Close();
     ShowConnection(false);
     // The user learns why the port did not open.
-    if (failure) Application->ShowException(failure);
+    if (failure) Application->ShowException(WithPortFailureHint(failure, name));
 }
 
 void TForm3::OrvelSerialPort1Disconnect(TObject*, TCommPort) { ShowConnection(false); }

@@ -1,13 +1,85 @@
-// Lists the serial ports the engine finds, one per line.
+// ostra-ports: lists the serial ports the engine finds, one per line, with
+// what the system says about each (on Linux: device, maker and model, serial).
+#include <array>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "serial/OrvelSerialPort.h"
+#ifndef _WIN32
+#include "serial/device/PresentPorts.h"
+#endif
 
-int main() {
+namespace {
+
+const char* const kUsage =
+    "Usage: ostra-ports\n"
+    "Lists the serial ports that Ostra Console finds, under the names it uses\n"
+    "for them, without opening any.\n"
+    "\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n";
+
+using TRow = std::array<std::string, 4>;
+
+// Columns two blanks apart, the last one unpadded.
+void PrintColumns(const std::vector<TRow>& Rows) {
+    TRow::size_type last = 0;
+    std::array<std::size_t, 4> widths{};
+    for (const TRow& row : Rows)
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            widths[column] = std::max(widths[column], row[column].size());
+            if (!row[column].empty()) last = std::max(last, column);
+        }
+    for (const TRow& row : Rows) {
+        std::string line;
+        for (std::size_t column = 0; column <= last; ++column) {
+            line += row[column];
+            if (column < last) line.append(widths[column] + 2 - row[column].size(), ' ');
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        std::puts(line.c_str());
+    }
+}
+
+void ListPorts(const TStringList& Names) {
+#ifdef _WIN32
+    for (int i = 0; i < Names.Count(); ++i) std::puts(Names[i].c_str());
+#else
+    const std::string sysfs = SysfsTtyDir();
+    const TPortMapEntries map = EnvironmentPortMap();
+    std::vector<TRow> rows{{"PORT", "DEVICE", "MODEL", "SERIAL"}};
+    for (int i = 0; i < Names.Count(); ++i) {
+        const TPortDetails details = DescribePort(Names[i], sysfs, map);
+        rows.push_back({Names[i], details.Path, DeviceModel(details), details.Serial});
+    }
+    PrintColumns(rows);
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        const std::string argument = argv[1];
+        if (argc == 2 && argument == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argc == 2 && argument == "--version") {
+            std::puts("ostra-ports " OSTRA_VERSION);
+            return 0;
+        }
+        std::fprintf(stderr, "ostra-ports: unexpected argument '%s'\n%s", argv[argc == 2 ? 1 : 2], kUsage);
+        return 2;
+    }
     TOrvelSerialPort port(nullptr);
     TStringList names;
     port.GetExistingCommPortNames(&names);
-    if (names.Count() == 0) std::puts("No serial ports found.");
-    for (int i = 0; i < names.Count(); ++i) std::puts(names[i].c_str());
+    if (names.Count() == 0) {
+        std::puts("No serial ports found.");
+        return 0;
+    }
+    ListPorts(names);
     return 0;
 }

@@ -6,11 +6,16 @@ ostra_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
 )
-# What the tests add: GoogleTest, and the Windows cross build run under Wine
-# against a pair of virtual COM ports.
+# What making the Debian package adds (CPack's dependency list comes from
+# dpkg-shlibdeps, which finds the programs with file).
+ostra_package_packages=(dpkg-dev file)
+# What the tests add: GoogleTest, the Windows cross build run under Wine
+# against a pair of virtual COM ports, and the package and the tools that
+# check it.
 ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64 wine wine64 socat
+  "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )
 
 ostra_install_missing() {

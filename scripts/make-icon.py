@@ -1,8 +1,14 @@
 #!/usr/bin/env python3
 """Draws the program's icon, a terminal window with a prompt and a green LED,
-and writes it as resources/ostra-console.ico: 32-bit images of 16, 32, 64 and
-128 pixels, and two of 256 pixels stored as PNG. Uses the standard library
-only, so the icon can be redrawn anywhere: scripts/make-icon.py [OUTPUT]"""
+and writes it into a folder (resources/ unless given):
+
+- ostra-console.ico for Windows: 32-bit images of 16, 32, 64 and 128 pixels,
+  and two of 256 pixels stored as PNG;
+- icons/ostra-console-N.png at 16 to 256 pixels, for the window icon (built
+  into the program) and the desktop's icon theme.
+
+Uses the standard library only, so the icon can be redrawn anywhere:
+scripts/make-icon.py [FOLDER]"""
 
 import math
 import struct
@@ -131,13 +137,20 @@ def icon(images):
     return out + b"".join(data for _, data in images)
 
 
+PNG_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
 def main():
-    target = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent / "resources" / "ostra-console.ico"
-    images = [(size, dib(size, render(size))) for size in (16, 32, 64, 128)]
-    large = png(256, render(256))
-    images += [(256, large), (256, large)]
-    target.write_bytes(icon(images))
-    print(f"wrote {target}")
+    folder = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent / "resources"
+    rendered = {size: render(size) for size in sorted({16, 32, 64, 128, *PNG_SIZES})}
+    pngs = {size: png(size, rendered[size]) for size in PNG_SIZES}
+    images = [(size, dib(size, rendered[size])) for size in (16, 32, 64, 128)]
+    images += [(256, pngs[256]), (256, pngs[256])]
+    (folder / "ostra-console.ico").write_bytes(icon(images))
+    (folder / "icons").mkdir(parents=True, exist_ok=True)
+    for size, data in pngs.items():
+        (folder / "icons" / f"ostra-console-{size}.png").write_bytes(data)
+    print(f"wrote {folder}/ostra-console.ico and {len(pngs)} PNG images in {folder}/icons")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,13 @@
 #include "serial/device/PresentPorts.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <tuple>
 
 namespace fs = std::filesystem;
@@ -39,10 +43,18 @@ fs::path SameFileKey(const fs::path& Path) {
     return ec ? Path : canonical;
 }
 
-bool ListedBefore(const std::string& A, const std::string& B) {
-    const auto key = [](const std::string& Name) {
-        const auto com = ComNumber(Name);
-        return std::tuple<bool, int, const std::string&>(!com.has_value(), com.value_or(0), Name);
+struct TListedPort {
+    std::string Name;
+    bool PseudoTerminal = false;
+};
+
+// Hardware first, then pseudo-terminals; in each, COM names by number, then
+// the other names in byte order.
+bool ListedBefore(const TListedPort& A, const TListedPort& B) {
+    const auto key = [](const TListedPort& Port) {
+        const auto com = ComNumber(Port.Name);
+        return std::tuple<bool, bool, int, const std::string&>(Port.PseudoTerminal, !com.has_value(), com.value_or(0),
+                                                               Port.Name);
     };
     return key(A) < key(B);
 }
@@ -50,24 +62,85 @@ bool ListedBefore(const std::string& A, const std::string& B) {
 }  // namespace
 
 std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
-    std::vector<std::string> names;
+    std::vector<TListedPort> ports;
     std::vector<fs::path> mappedDevices;
     for (auto entry = Map.begin(); entry != Map.end(); ++entry) {
         const auto sameName = [&](const TPortMapEntry& e) { return e.Name == entry->Name; };
         if (std::any_of(Map.begin(), entry, sameName) || !Exists(entry->Path, true)) continue;
-        names.push_back(entry->Name);
+        ports.push_back({entry->Name, PseudoTerminalIndex(entry->Path).has_value()});
         mappedDevices.push_back(SameFileKey(entry->Path));
     }
     for (const std::string& kernelName : KernelDevices(SysfsTtyDir)) {
         const fs::path device = SameFileKey("/dev/" + kernelName);
         if (std::find(mappedDevices.begin(), mappedDevices.end(), device) != mappedDevices.end()) continue;
-        names.push_back(PortNameOfKernelDevice(kernelName, Map));
+        ports.push_back({PortNameOfKernelDevice(kernelName, Map)});
     }
-    std::sort(names.begin(), names.end(), ListedBefore);
+    std::sort(ports.begin(), ports.end(), ListedBefore);
+    std::vector<std::string> names;
+    for (TListedPort& port : ports) names.push_back(std::move(port.Name));
     return names;
+}
+
+std::optional<unsigned> PseudoTerminalIndex(const std::string& Path) {
+    struct stat status {};
+    if (stat(Path.c_str(), &status) != 0 || !S_ISCHR(status.st_mode)) return std::nullopt;
+    const unsigned majorNumber = major(status.st_rdev);
+    if (majorNumber < 136 || majorNumber > 143) return std::nullopt;
+    return (majorNumber - 136) * 256 + minor(status.st_rdev);
 }
 
 std::string SysfsTtyDir() {
     const char* dir = std::getenv("OSTRA_SYSFS_TTY");
     return dir ? dir : "/sys/class/tty";
+}
+
+namespace {
+
+std::string Attribute(const fs::path& Device, const char* Name) {
+    std::ifstream file(Device / Name);
+    std::string value;
+    std::getline(file, value);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
+// The USB device a tty belongs to: the nearest folder above its device link
+// that carries the USB ids. A tty device sits at most a few levels below it
+// (interface, then a port of a multi-port adapter).
+std::optional<fs::path> UsbDeviceOf(const fs::path& TtyEntry) {
+    std::error_code ec;
+    fs::path folder = fs::canonical(TtyEntry / "device", ec);
+    for (int level = 0; !ec && level < 4 && folder.has_relative_path(); ++level, folder = folder.parent_path()) {
+        if (fs::exists(folder / "idVendor", ec)) return folder;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
+    TPortDetails details;
+    details.Path = ResolvePortPath(Name, Map);
+    // A link such as /dev/serial/by-id/... names the kernel's device in the end.
+    const fs::path kernelName = SameFileKey(details.Path).filename();
+    if (kernelName.empty()) return details;
+    if (const auto usb = UsbDeviceOf(fs::path(SysfsTtyDir) / kernelName)) {
+        details.Manufacturer = Attribute(*usb, "manufacturer");
+        details.Product = Attribute(*usb, "product");
+        details.Serial = Attribute(*usb, "serial");
+    }
+    return details;
+}
+
+std::string DeviceModel(const TPortDetails& Details) {
+    if (Details.Manufacturer.empty() || Details.Product.empty()) return Details.Manufacturer + Details.Product;
+    return Details.Manufacturer + " " + Details.Product;
+}
+
+std::string PortDescription(const TPortDetails& Details) {
+    std::string text = Details.Path;
+    const std::string model = DeviceModel(Details);
+    if (!model.empty()) text += " \u2014 " + model;
+    if (!Details.Serial.empty()) text += (model.empty() ? " \u2014 serial " : ", serial ") + Details.Serial;
+    return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The serial ports present on a Linux machine.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,29 @@
 // The entries of SysfsTtyDir that have a device link, except those whose type
 // file reads 0 (legacy ports with no UART behind them), plus the map entries
 // whose path exists. A device is named by PortNameOfKernelDevice unless a
-// listed map entry points at it, which then names it alone. Sorted: COM names
-// by number, then the other names in byte order. A missing directory gives
-// only the map entries.
+// listed map entry points at it, which then names it alone. Sorted: hardware
+// before pseudo-terminals (stand-ins such as the demo device), and within
+// each, COM names by number, then the other names in byte order. A missing
+// directory gives only the map entries.
 std::vector<std::string> ListPresentPorts(const std::string& SysfsTtyDir, const TPortMapEntries& Map);
+
+// N for the slave side /dev/pts/N of a Unix 98 pseudo-terminal at Path (a
+// stand-in such as the demo device, not hardware); none for anything else.
+std::optional<unsigned> PseudoTerminalIndex(const std::string& Path);
 
 // OSTRA_SYSFS_TTY when set (tests point it at a fixture), else /sys/class/tty.
 std::string SysfsTtyDir();
+
+// What the system says about a port, for a person to recognise it.
+struct TPortDetails {
+    std::string Path;  // the device the name resolves to
+    // Of a USB device, from its sysfs attributes; empty for other devices.
+    std::string Manufacturer;
+    std::string Product;
+    std::string Serial;
+};
+TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map);
+// "Manufacturer Product", either alone, or empty.
+std::string DeviceModel(const TPortDetails& Details);
+// "/dev/ttyUSB0 — FTDI FT232R USB UART, serial A1B2C3", or the path alone.
+std::string PortDescription(const TPortDetails& Details);

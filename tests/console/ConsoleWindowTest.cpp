@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "console/comexample.h"
+#include "tests/console/ShownErrors.h"
 #include "tests/support/Pty.h"
 #include "toolkit/core/Thread.h"
 #include "toolkit/ui/Clipbrd.h"
@@ -53,13 +54,7 @@ class ConsoleWindow : public testing::Test {
 protected:
     void SetUp() override {
         Application->Initialize();
-        SetExceptionHandler([this](std::exception_ptr Error) {
-            try {
-                std::rethrow_exception(Error);
-            } catch (const std::exception& e) {
-                Errors.emplace_back(e.what());
-            }
-        });
+        RecordShownErrors(Errors);
         Form = new TForm3(nullptr);
         Form->InitializeForm();
         Form->Show();

@@ -12,6 +12,8 @@
 
 #include "serial/device/CommBackend.h"
 #include "serial/device/PresentPorts.h"
+#include "tests/support/Pty.h"
+#include "tests/support/SysfsFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -19,31 +21,7 @@ namespace {
 
 using TNames = std::vector<std::string>;
 
-// A stand-in for /sys: class/tty/NAME entries linking to devices/NAME.
-class PresentPorts : public ::testing::Test {
-protected:
-    const fs::path Base = fs::temp_directory_path() / ("ostra-sysfs-" + std::to_string(getpid()));
-    const fs::path TtyDir = Base / "class" / "tty";
-
-    void SetUp() override { fs::create_directories(TtyDir); }
-    void TearDown() override { fs::remove_all(Base); }
-
-    // A tty with a device behind it; UartType writes its type file.
-    void AddDevice(const std::string& Name, std::optional<int> UartType = {}) {
-        fs::create_directories(Base / "devices" / Name);
-        fs::create_directories(TtyDir / Name);
-        fs::create_directory_symlink(Base / "devices" / Name, TtyDir / Name / "device");
-        if (UartType) std::ofstream(TtyDir / Name / "type") << *UartType << "\n";
-    }
-    // A tty without a device, like the virtual consoles.
-    void AddVirtual(const std::string& Name) { fs::create_directories(TtyDir / Name); }
-
-    fs::path ExistingFile(const std::string& Name) {
-        const fs::path path = Base / Name;
-        std::ofstream(path) << "";
-        return path;
-    }
-};
+class PresentPorts : public ::testing::Test, public TSysfsFixture {};
 
 TEST_F(PresentPorts, ListsDevicesUnderComNamesInNumberOrderThenKernelNames) {
     AddDevice("ttyS0", 4);
@@ -74,6 +52,15 @@ TEST_F(PresentPorts, AddsMapEntriesWhosePathExists) {
     EXPECT_EQ(ListPresentPorts(TtyDir, map), (TNames{"COM1", "COM5", "Bench", "ttyS0"}));
 }
 
+TEST_F(PresentPorts, PseudoTerminalsComeAfterTheHardware) {
+    AddDevice("ttyS0", 4);
+    AddDevice("ttyXR0");
+    const TPty first, second;
+    const TPortMapEntries map = ParsePortMap("COM2=" + first.SlavePath() + ";DEMO=" + second.SlavePath() +
+                                             ";Bench=" + ExistingFile("bench").string());
+    EXPECT_EQ(ListPresentPorts(TtyDir, map), (TNames{"COM1", "Bench", "ttyXR0", "COM2", "DEMO"}));
+}
+
 TEST_F(PresentPorts, FirstMapEntryOfANameDecidesWhetherItIsListed) {
     const TPortMapEntries map =
         ParsePortMap("COM5=" + (Base / "missing").string() + ";COM5=" + ExistingFile("five").string());
@@ -94,6 +81,40 @@ TEST_F(PresentPorts, BackendReadsTheDirectoryAndMapOfTheEnvironment) {
     unsetenv("OSTRA_SYSFS_TTY");
     unsetenv("OSTRA_PORTS");
     EXPECT_EQ(names, (TNames{"COM7", "COM34"}));
+}
+
+struct TDescription {
+    const char* Name;
+    const char* Expected;  // after the fixture's base folder where it starts with '@'
+};
+
+TEST_F(PresentPorts, DescribesEachPortByItsPathAndForUsbByMakerModelAndSerial) {
+    AddUsbDevice("ttyUSB0", "FTDI", "FT232R USB UART", "A1B2C3");
+    AddUsbDevice("ttyUSB1", "Prolific", "USB-Serial Controller", "");
+    AddUsbDevice("ttyUSB2", "", "", "0042");
+    AddUsbDevice("ttyACM0", "", "Uno R3", "");
+    AddUsbDevice("ttyUSB7", "Silicon Labs", "CP2102 USB to UART Bridge", "0001");
+    AddDevice("ttyS0", 4);
+    // A stable link in the style of /dev/serial/by-id to the kernel's node.
+    const fs::path byId = Base / "by-id" / "usb-Silicon_Labs_CP2102-if00";
+    fs::create_directories(byId.parent_path());
+    fs::create_symlink(ExistingFile("dev/ttyUSB7"), byId);
+    const TPortMapEntries map = ParsePortMap("Bench=" + byId.string() + ";DEMO=/dev/pts/9");
+
+    const TDescription cases[] = {
+        {"COM33", "/dev/ttyUSB0 \u2014 FTDI FT232R USB UART, serial A1B2C3"},
+        {"ttyUSB1", "/dev/ttyUSB1 \u2014 Prolific USB-Serial Controller"},
+        {"COM35", "/dev/ttyUSB2 \u2014 serial 0042"},
+        {"COM65", "/dev/ttyACM0 \u2014 Uno R3"},
+        {"COM1", "/dev/ttyS0"},
+        {"Bench", "@/by-id/usb-Silicon_Labs_CP2102-if00 \u2014 Silicon Labs CP2102 USB to UART Bridge, serial 0001"},
+        {"DEMO", "/dev/pts/9"},
+        {"COM40", "/dev/ttyUSB7 \u2014 Silicon Labs CP2102 USB to UART Bridge, serial 0001"},
+    };
+    for (const TDescription& c : cases) {
+        const std::string expected = c.Expected[0] == '@' ? Base.string() + (c.Expected + 1) : c.Expected;
+        EXPECT_EQ(PortDescription(DescribePort(c.Name, TtyDir, map)), expected) << c.Name;
+    }
 }
 
 }  // namespace

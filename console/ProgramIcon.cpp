@@ -1,0 +1,9 @@
+#include "console/ProgramIcon.h"
+
+#include <QDirIterator>
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (QDirIterator images(QStringLiteral(":/icons")); images.hasNext();) icon.addFile(images.next());
+    return icon;
+}

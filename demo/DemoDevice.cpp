@@ -1,0 +1,179 @@
+#include "demo/DemoDevice.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t MaxCount = 10'000'000;
+constexpr uint32_t MaxRate = 1000;
+constexpr uint32_t DefaultRate = 10;
+
+const char* const kIdentity = "Ostra demo device, firmware 1.0";
+const char* const kUtf8Line = "Grüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉";
+const char* const kHelp[] = {
+    "AT              answers OK",
+    "ATI             identity of this device",
+    "HELP            this list",
+    "STATUS          uptime, temperature, counter",
+    "ECHO ON|OFF     send received bytes back",
+    "STREAM N [RATE] N lines, RATE a second (10)",
+    "BURST N         N bytes counting 0 to 255",
+    "UTF8            accented letters, emoji",
+};
+
+std::vector<std::string> Words(const std::string& Line) {
+    std::istringstream in(Line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;) {
+        std::transform(word.begin(), word.end(), word.begin(),
+                       [](unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : static_cast<char>(c); });
+        words.push_back(word);
+    }
+    return words;
+}
+
+// A whole decimal number from 1 to Max, else none.
+std::optional<uint32_t> Count(const std::string& Word, uint32_t Max) {
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(Word.data(), Word.data() + Word.size(), value);
+    if (error != std::errc() || end != Word.data() + Word.size() || value == 0 || value > Max) return std::nullopt;
+    return value;
+}
+
+double Seconds(std::chrono::steady_clock::duration Duration) {
+    return std::chrono::duration<double>(Duration).count();
+}
+
+}  // namespace
+
+TDemoDevice::TDemoDevice(TClock::time_point Start) : FStart(Start) {}
+
+void TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now) {
+    for (const char byte : Bytes) {
+        if (FEcho) FOutput += byte;
+        const bool lineEnd = byte == '\r' || byte == '\n';
+        // The LF of a CR LF pair ends nothing more.
+        if (byte == '\n' && FLastWasCR) {
+            FLastWasCR = false;
+            continue;
+        }
+        FLastWasCR = byte == '\r';
+        if (lineEnd) {
+            EndLine(Now);
+        } else if (FLine.size() < MaxLine) {
+            FLine += byte;
+        } else {
+            FLineTooLong = true;
+        }
+    }
+}
+
+void TDemoDevice::EndLine(TClock::time_point Now) {
+    // An overlong line waits as one longer than MaxLine: enough to refuse it.
+    std::string line = FLineTooLong ? std::string(MaxLine + 1, 'x') : FLine;
+    FLine.clear();
+    FLineTooLong = false;
+    if (!FJob) {
+        Execute(line, Now);
+    } else if (FWaiting.size() < MaxWaitingLines) {
+        FWaiting.push_back(std::move(line));
+    }
+}
+
+void TDemoDevice::Reply(std::string_view Line) {
+    FOutput += Line;
+    FOutput += "\r\n";
+}
+
+void TDemoDevice::Execute(const std::string& Line, TClock::time_point Now) {
+    const std::vector<std::string> words = Words(Line);
+    if (words.empty()) return;  // a bare line end is no command
+    ++FCommands;
+    // The answer starts on a line of its own, as a modem's does, so that it
+    // does not run on from the command a console shows.
+    Reply("");
+    const std::string& command = words[0];
+    const std::size_t arguments = words.size() - 1;
+    if (Line.size() > MaxLine) {
+        Reply("ERROR");
+    } else if (command == "AT" && arguments == 0) {
+        Reply("OK");
+    } else if (command == "ATI" && arguments == 0) {
+        Reply(kIdentity);
+        Reply("OK");
+    } else if (command == "HELP" && arguments == 0) {
+        for (const char* line : kHelp) Reply(line);
+    } else if (command == "STATUS" && arguments == 0) {
+        Status(Now);
+    } else if (command == "ECHO" && arguments == 1 && (words[1] == "ON" || words[1] == "OFF")) {
+        FEcho = words[1] == "ON";
+        Reply("OK");
+    } else if (command == "UTF8" && arguments == 0) {
+        Reply(kUtf8Line);
+        Reply("OK");
+    } else if (command == "STREAM" && (arguments == 1 || arguments == 2)) {
+        const auto lines = Count(words[1], MaxCount);
+        const auto rate = arguments == 2 ? Count(words[2], MaxRate) : std::optional<uint32_t>(DefaultRate);
+        if (!lines || !rate) return Reply("ERROR");
+        FJob = TJob{TJob::Stream, *lines, 0, std::chrono::nanoseconds(1'000'000'000 / *rate), Now};
+    } else if (command == "BURST" && arguments == 1) {
+        const auto bytes = Count(words[1], MaxCount);
+        if (!bytes) return Reply("ERROR");
+        FJob = TJob{TJob::Burst, *bytes, 0, {}, Now};
+    } else {
+        Reply("ERROR");
+    }
+}
+
+void TDemoDevice::Status(TClock::time_point Now) {
+    const double uptime = Seconds(Now - FStart);
+    // A slow drift with a little ripple, as a sensor on a desk shows.
+    const double temperature = 23.0 + 1.5 * std::sin(uptime / 90.0) + 0.2 * std::sin(uptime * 1.7);
+    char text[64];
+    std::snprintf(text, sizeof text, "uptime %.1f s", uptime);
+    Reply(text);
+    std::snprintf(text, sizeof text, "temperature %.2f C", temperature);
+    Reply(text);
+    std::snprintf(text, sizeof text, "counter %u", FCommands);
+    Reply(text);
+    Reply("OK");
+}
+
+void TDemoDevice::Produce(TClock::time_point Now) {
+    while (FJob && FOutput.size() < OutputLow) {
+        TJob& job = *FJob;
+        if (job.Kind == TJob::Burst) {
+            const uint32_t count = std::min<uint32_t>(job.Total - job.Done, OutputLow);
+            for (uint32_t i = 0; i < count; ++i) FOutput += static_cast<char>((job.Done + i) & 0xFF);
+            job.Done += count;
+        } else {
+            if (Now < job.Start + job.Period * job.Done) return;
+            char text[64];
+            std::snprintf(text, sizeof text, "data %u of %u", job.Done + 1, job.Total);
+            Reply(text);
+            ++job.Done;
+        }
+        if (job.Done == job.Total) FinishJob(Now);
+    }
+}
+
+void TDemoDevice::FinishJob(TClock::time_point Now) {
+    FJob.reset();
+    Reply("OK");
+    while (!FJob && !FWaiting.empty()) {
+        const std::string line = std::move(FWaiting.front());
+        FWaiting.pop_front();
+        Execute(line, Now);
+    }
+}
+
+std::optional<TDemoDevice::TClock::time_point> TDemoDevice::NextDue(TClock::time_point Now) const {
+    if (!FJob || FOutput.size() >= OutputLow) return std::nullopt;  // waits for the console to read
+    if (FJob->Kind == TJob::Burst) return Now;
+    return std::max(Now, FJob->Start + FJob->Period * FJob->Done);
+}

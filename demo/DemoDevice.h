@@ -1,0 +1,64 @@
+#pragma once
+// The instrument that ostra-demo-device plays: it takes the bytes a console
+// sends and answers them. No I/O here; the program moves the bytes, which
+// lets a test drive the instrument with a clock of its own.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class TDemoDevice {
+public:
+    using TClock = std::chrono::steady_clock;
+
+    // Longest command line kept; a longer one is answered with ERROR.
+    static constexpr std::size_t MaxLine = 256;
+    // Lines that may wait behind a running STREAM or BURST; more are dropped.
+    static constexpr std::size_t MaxWaitingLines = 32;
+    // Timed and bulk output is made only while less than this waits to be sent,
+    // so a console that is gone or slow costs no memory.
+    static constexpr std::size_t OutputLow = 4096;
+
+    explicit TDemoDevice(TClock::time_point Start);
+
+    // Bytes from the console.
+    void Receive(std::string_view Bytes, TClock::time_point Now);
+    // Makes the output of a running STREAM or BURST that is due by Now.
+    void Produce(TClock::time_point Now);
+    // When Produce has something to do next; none while idle or while the
+    // output waits for the console to read.
+    std::optional<TClock::time_point> NextDue(TClock::time_point Now) const;
+
+    // What waits to be sent, and dropping the part that was.
+    const std::string& Output() const { return FOutput; }
+    void Consume(std::size_t Count) { FOutput.erase(0, Count); }
+
+private:
+    struct TJob {
+        enum TKind : uint8_t { Stream, Burst } Kind;
+        uint32_t Total;
+        uint32_t Done = 0;
+        std::chrono::nanoseconds Period{};  // between lines of a stream
+        TClock::time_point Start;
+    };
+
+    void EndLine(TClock::time_point Now);
+    void Execute(const std::string& Line, TClock::time_point Now);
+    void Reply(std::string_view Line);
+    void Status(TClock::time_point Now);
+    void FinishJob(TClock::time_point Now);
+
+    TClock::time_point FStart;
+    std::string FOutput;
+    std::string FLine;
+    bool FLineTooLong = false;
+    bool FLastWasCR = false;
+    bool FEcho = false;
+    uint32_t FCommands = 0;
+    std::optional<TJob> FJob;
+    std::deque<std::string> FWaiting;
+};
