@@ -32,10 +32,16 @@ TChildProcess::TChildProcess(const std::string& Program, const std::vector<std::
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     // Nothing else of the test's, such as a pty master, goes with the child.
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // A group of its own, so that what it starts (flock's command) goes with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> argv{const_cast<char*>(Program.c_str())};
     for (const std::string& argument : Arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    const int error = posix_spawn(&FPid, Program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&FPid, Program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeEnds[1]);
     FOutput = pipeEnds[0];
@@ -47,7 +53,7 @@ TChildProcess::TChildProcess(const std::string& Program, const std::vector<std::
 
 TChildProcess::~TChildProcess() {
     if (!FStatus) {
-        kill(FPid, SIGKILL);
+        kill(-FPid, SIGKILL);
         int status = 0;
         waitpid(FPid, &status, 0);
     }
