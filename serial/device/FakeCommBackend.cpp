@@ -70,6 +70,11 @@ void TFakeCommBackend::LimitQueue(std::optional<DWORD> Bytes) {
     FQueueLimit = Bytes;
 }
 
+void TFakeCommBackend::RefillLate(bool Late) {
+    std::lock_guard lock(FLock);
+    FRefillLate = Late;
+}
+
 void TFakeCommBackend::SetVanished(bool Vanished) {
     std::lock_guard lock(FLock);
     FVanished = Vanished;
@@ -224,7 +229,8 @@ BOOL TFakeCommBackend::ClearCommError(HANDLE File, DWORD* Errors, COMSTAT* Stat)
     std::lock_guard lock(FLock);
     if (const DWORD error = Enter({.Function = "ClearCommError", .Handle = File})) return Fail(error);
     if (Errors) *Errors = 0;
-    if (Stat) *Stat = {0, static_cast<DWORD>(QueuedBytes()), 0};
+    if (Stat) *Stat = {0, static_cast<DWORD>(FRefillPending ? 0 : QueuedBytes()), 0};
+    FRefillPending = false;
     return true;
 }
 
@@ -242,9 +248,11 @@ BOOL TFakeCommBackend::ReadFile(HANDLE File, void* Buffer, DWORD BytesToRead, DW
     if (const DWORD error = Enter({.Function = "ReadFile", .Handle = File, .Args = {BytesToRead}}))
         return Fail(error);
     if (FStallReads && !StallRead(lock, File)) return Fail(ERROR_OPERATION_ABORTED);
-    const std::size_t count = std::min<std::size_t>(BytesToRead, QueuedBytes());
+    const std::size_t shown = QueuedBytes();
+    const std::size_t count = std::min<std::size_t>(BytesToRead, shown);
     FReceived.copy(static_cast<char*>(Buffer), count);
     FReceived.erase(0, count);
+    FRefillPending = FRefillLate && FQueueLimit && count > 0 && count == shown && !FReceived.empty();
     if (BytesRead) *BytesRead = static_cast<DWORD>(count);
     return true;
 }

@@ -37,6 +37,10 @@ public:
     // The input queue shows and hands out at most Bytes at a time, as a line
     // discipline does; the rest follows as soon as a read made room.
     void LimitQueue(std::optional<DWORD> Bytes);
+    // With a limited queue: after a read that emptied what the queue showed,
+    // the next count finds nothing and the rest shows only from the one after,
+    // as a pty refills its line discipline in the background.
+    void RefillLate(bool Late);
     // A vanished device: every call on a handle except CloseHandle fails with
     // ERROR_GEN_FAILURE, and opens fail with ERROR_FILE_NOT_FOUND. The port
     // list is separate (SetPresentPorts).
@@ -113,6 +117,8 @@ private:
     DWORD FModemStatus = 0;
     std::optional<DWORD> FWriteLimit;
     std::optional<DWORD> FQueueLimit;
+    bool FRefillLate = false;
+    bool FRefillPending = false;
     bool FVanished = false;
     std::vector<std::string> FPresentPorts;
     bool FWinmmAvailable = true;

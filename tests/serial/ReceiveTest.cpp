@@ -366,6 +366,30 @@ TEST_F(SerialReceiveOnFake, APassTakesWhatKeepsArrivingUpToTheInputQueue) {
     }
 }
 
+TEST_F(SerialReceiveOnFake, APassWaitsForTheDriversRefillAfterALargeReadOnly) {
+    // The rest shows a moment after a read made room: a large read waits for
+    // it, a small one (a trickle) ends the pass.
+    struct {
+        DWORD Queue;
+        std::size_t Sent;
+        std::vector<std::size_t> Chunks;
+    } const cases[] = {{4095, 10000, {10000}}, {50, 100, {50, 50}}};
+    Device.RefillLate(true);
+    Port.SetInputBuffer(65536);
+    for (const auto& c : cases) {
+        TEventRecorder events;
+        events.AttachReceive(Port);
+        Device.LimitQueue(c.Queue);
+        Device.PushReceived(std::string(c.Sent, 'r'));
+        Port.Open();
+        ASSERT_TRUE(WaitUntil([&] { return events.ReceivedBytes().size() == c.Sent; }));
+        std::vector<std::size_t> chunks;
+        for (const TDelivery& d : events.Received()) chunks.push_back(d.Bytes.size());
+        EXPECT_EQ(chunks, c.Chunks) << "queue " << c.Queue;
+        Port.Close();
+    }
+}
+
 TEST_F(SerialReceiveOnFake, CloseAndDestructionEndAReadThatWaitsForBytesThatNeverCome) {
     Device.PushReceived("x");  // the loop's count finds a byte...
     Device.StallReads(true);   // ...and its read waits in vain, as after a purge between the two
