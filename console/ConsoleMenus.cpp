@@ -1,0 +1,11 @@
+#include <QMenu>
+#include <QMenuBar>
+
+#include "console/FormParts.h"
+
+QMenu& ConsoleMenu(TForm& Form, const QString& Title) {
+    QMenuBar& bar = *Form.MenuBar();
+    for (QAction* action : bar.actions())
+        if (action->menu() && action->text() == Title) return *action->menu();
+    return *bar.addMenu(Title);
+}
