@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/LineControls.h"
+#include "console/SessionSettings.h"
 #include "toolkit/ui/Clipbrd.h"
 
 TForm3* Form3 = nullptr;
@@ -132,6 +133,8 @@ void TForm3::FormCreate(TObject* Sender) {
     for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
 
     AttachLineControls(*this);
+    // Last: what it restores goes through the parts attached before it.
+    AttachSessionSettings(*this);
 }
 
 void TForm3::FormResize(TObject*) {
@@ -276,6 +279,21 @@ void TForm3::Addtolist(AnsiString st) {
         cmdsel = cmdidx;
     }
     cmdlist[cmdidx] = st;
+}
+
+std::vector<AnsiString> TForm3::History() const {
+    std::vector<AnsiString> entries;
+    if (!cmdin) return entries;
+    for (int32_t i = cmdstart;; i = StepForward(i)) {
+        entries.push_back(cmdlist[i]);
+        if (i == cmdidx) return entries;
+    }
+}
+
+void TForm3::ClearHistory() {
+    cmdlist.fill({});
+    cmdidx = cmdsel = cmdstart = 0;
+    cmdflg = cmdin = false;
 }
 
 void TForm3::cmdKeyDown(TObject*, Word& Key, TShiftState) {

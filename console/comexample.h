@@ -64,6 +64,9 @@ public:
     bool Connected() const { return portstatus; }
     // Opens the named port and shows the outcome; why it failed, if it did.
     std::exception_ptr OpenPort(const AnsiString& Name);
+    // The commands that Up and Down recall, oldest first.
+    std::vector<AnsiString> History() const;
+    void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
 

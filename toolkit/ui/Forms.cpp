@@ -83,11 +83,7 @@ TFormWidget& TForm::Window() const { return *static_cast<TFormWidget*>(Widget())
 
 QWidget* TForm::Frame() const { return FFrame; }
 
-QMenuBar* TForm::MenuBar() {
-    QMenuBar* bar = FFrame->menuBar();
-    FitFrame();
-    return bar;
-}
+QMenuBar* TForm::MenuBar() { return FFrame->menuBar(); }
 
 void TForm::FitFrame() {
     const QWidget* menu = FFrame->menuWidget();
@@ -142,6 +138,8 @@ void TForm::SetColor(TColor Value) {
 }
 
 void TForm::Show() {
+    // The menu bar's height is known once its menus are in.
+    if (!FFrame->isVisible()) FitFrame();
     if (FPosition == poScreenCenter) {
         if (const QScreen* screen = FFrame->screen()) {
             QRect frame = FFrame->frameGeometry();

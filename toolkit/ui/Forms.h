@@ -54,7 +54,8 @@ public:
     void Show();
     // Asks the window to close, as its close button does.
     void Close();
-    // The window's menu bar, made on first use.
+    // The window's menu bar, made on first use. The window grows by its
+    // height when it is shown.
     QMenuBar* MenuBar();
     // The top-level window around the client area.
     QWidget* Frame() const;
