@@ -10,6 +10,39 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/support/Pty.h"
+
+TDrain::TDrain(int Fd, uint64_t Expected) {
+    FThread = std::thread([this, Fd, Expected] {
+        std::vector<char> buffer(65536);
+        const auto start = TClock::now();
+        while (FReceived < Expected && SecondsSince(start) < 30) {
+            pollfd p{Fd, POLLIN, 0};
+            if (::poll(&p, 1, 10) <= 0) continue;
+            const ssize_t n = ::read(Fd, buffer.data(), buffer.size());
+            if (n > 0) FReceived += static_cast<uint64_t>(n);
+        }
+    });
+}
+
+uint64_t TDrain::Join() {
+    FThread.join();
+    return FReceived;
+}
+
+bool TimedSend(const TPty& Far, uint64_t Bytes, const std::function<void()>& Send, std::vector<double>& Seconds) {
+    TDrain drain(Far.Master(), Bytes);
+    const auto start = TClock::now();
+    Send();
+    Seconds.push_back(SecondsSince(start));
+    return drain.Join() == Bytes;
+}
+
+double Median(std::vector<double> Values) {
+    std::sort(Values.begin(), Values.end());
+    return Values[Values.size() / 2];
+}
+
 const char* StreamPattern() {
     static const std::vector<char> pattern = [] {
         std::vector<char> bytes(kStreamPeriod);

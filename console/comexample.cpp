@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/LineControls.h"
+#include "console/SendFile.h"
 #include "console/SessionSettings.h"
 #include "toolkit/ui/Clipbrd.h"
 
@@ -133,6 +134,7 @@ void TForm3::FormCreate(TObject* Sender) {
     for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
 
     AttachLineControls(*this);
+    AttachSendFile(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }
