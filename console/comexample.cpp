@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/LineControls.h"
+#include "console/Reconnect.h"
 #include "console/SendFile.h"
 #include "console/SessionSettings.h"
 #include "toolkit/ui/Clipbrd.h"
@@ -135,6 +136,7 @@ void TForm3::FormCreate(TObject* Sender) {
 
     AttachLineControls(*this);
     AttachSendFile(*this);
+    AttachReconnect(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }
