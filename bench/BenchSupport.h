@@ -53,6 +53,9 @@ private:
     std::thread FThread;
 };
 
+// CPU time the process used so far, user and system.
+double ProcessCpuSeconds();
+
 // Reads a far end on a thread of its own until Expected bytes came (30 s at most).
 class TDrain {
 public:
