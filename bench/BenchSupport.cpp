@@ -46,6 +46,15 @@ bool TimedSend(const TPty& Far, uint64_t Bytes, const std::function<void()>& Sen
     return drain.Join() == Bytes;
 }
 
+bool WriteAll(int Fd, const std::string& Bytes) {
+    for (std::size_t done = 0; done < Bytes.size();) {
+        const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 double Median(std::vector<double> Values) {
     std::sort(Values.begin(), Values.end());
     return Values[Values.size() / 2];

@@ -74,6 +74,9 @@ class TPty;
 bool TimedSend(const TPty& Far, uint64_t Bytes, const std::function<void()>& Send, std::vector<double>& Seconds);
 double Median(std::vector<double> Values);
 
+// Writes all of Bytes to Fd with plain write() calls; false when one fails.
+bool WriteAll(int Fd, const std::string& Bytes);
+
 // Opens Path as a raw terminal for a plain read loop; -1 on failure.
 int OpenRawTerminal(const std::string& Path);
 // Discards whatever waits on the terminal at Path, so one measurement does not

@@ -23,13 +23,7 @@ int main() {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('A' + i % 26);  // no zero byte
 
     const int fd = OpenRawTerminal(far.SlavePath());
-    const auto plainWrite = [&] {
-        for (std::size_t done = 0; done < block.size();) {
-            const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
-    };
+    const auto plainWrite = [&] { WriteAll(fd, block); };
     TOrvelSerialPort port(nullptr);
     port.SetCommPort(spCOM5);
     uint32_t count = 0;

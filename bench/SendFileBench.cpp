@@ -24,7 +24,7 @@ std::string WriteTestFile() {
     const int fd = ::mkstemp(path);
     std::string bytes(kFileSize, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i + i / 256) & 0xFF);
-    const bool written = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const bool written = fd >= 0 && WriteAll(fd, bytes);
     if (fd >= 0) ::close(fd);
     return written ? path : "";
 }
@@ -42,12 +42,7 @@ int main() {
     const int fd = OpenRawTerminal(far.SlavePath());
     const auto plainWrite = [&] {
         std::ifstream file(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
+        WriteAll(fd, std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
     };
     TOrvelSerialPort port(nullptr);
     port.SetCommPort(spCOM5);

@@ -12,9 +12,12 @@ constexpr std::size_t kLargestBlock = 65536;
 
 }  // namespace
 
-TFileSendJob::TFileSendJob(TOrvelSerialPort& Port, const std::string& Path, std::size_t BlockSize)
+TFileSendJob::TFileSendJob(TOrvelSerialPort& Port, const std::filesystem::path& Path, std::size_t BlockSize)
     : FPort(Port), FFile(Path, std::ios::binary | std::ios::ate), FBlockSize(std::max<std::size_t>(BlockSize, 1)) {
-    if (!FFile) throw Exception("Cannot open " + Path + ": " + std::strerror(errno));
+    if (!FFile) {
+        const std::u8string name = Path.u8string();
+        throw Exception("Cannot open " + std::string(name.begin(), name.end()) + ": " + std::strerror(errno));
+    }
     FSize = static_cast<uint64_t>(FFile.tellg());
     FFile.seekg(0);
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -16,7 +17,7 @@ public:
     enum TOutcome : uint8_t { soRunning, soDone, soCancelled, soFailed };
 
     // Opens the file; raises Exception with the path and the reason when it cannot.
-    TFileSendJob(TOrvelSerialPort& Port, const std::string& Path, std::size_t BlockSize);
+    TFileSendJob(TOrvelSerialPort& Port, const std::filesystem::path& Path, std::size_t BlockSize);
     // Cancels and waits for the thread.
     ~TFileSendJob();
     TFileSendJob(const TFileSendJob&) = delete;

@@ -45,7 +45,7 @@ void TSendFile::Send(const QString& Path) {
     if (FJob || !FForm.Connected()) return;
     TOrvelSerialPort& port = *FForm.OrvelSerialPort1;
     const std::size_t block = TFileSendJob::BlockSizeFor(port.BaudRateToInt(port.GetBaudRate()));
-    FJob = std::make_unique<TFileSendJob>(port, Path.toStdString(), block);
+    FJob = std::make_unique<TFileSendJob>(port, std::filesystem::path(Path.toStdU16String()), block);
     FFileName = QFileInfo(Path).fileName();
     FAction->setEnabled(false);
 
