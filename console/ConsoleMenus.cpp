@@ -1,7 +1,7 @@
+#include "console/ConsoleMenus.h"
+
 #include <QMenu>
 #include <QMenuBar>
-
-#include "console/FormParts.h"
 
 QMenu& ConsoleMenu(TForm& Form, const QString& Title) {
     QMenuBar& bar = *Form.MenuBar();

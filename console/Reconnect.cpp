@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "console/FormParts.h"
+#include "console/ConsoleMenus.h"
 #ifndef _WIN32
 #include "serial/device/PortNames.h"
 #endif

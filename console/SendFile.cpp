@@ -8,7 +8,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-#include "console/FormParts.h"
+#include "console/ConsoleMenus.h"
 #include "toolkit/ui/ExceptionHandler.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <cstdio>
 
-#include "console/FormParts.h"
+#include "console/ConsoleMenus.h"
 
 namespace {
 
