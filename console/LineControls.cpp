@@ -32,6 +32,9 @@ TLineControls::TLineControls(TForm3& Form)
     Form.AddSessionWatcher(this);
 }
 
+// The port outlives this part of the window.
+TLineControls::~TLineControls() { FPort.SetOnLineStatusChange(nullptr); }
+
 void TLineControls::Connected() {
     // The lines as they are now: the change event reports only changes.
     TLineStatusSet lines;

@@ -10,6 +10,7 @@ public:
     static constexpr int BreakMs = 250;
 
     explicit TLineControls(TForm3& Form);
+    ~TLineControls() override;
 
     void Connected() override;
     void Disconnected(bool DeviceLost) override;
