@@ -1,5 +1,6 @@
 #include "console/SessionSettings.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QRegularExpression>
@@ -39,7 +40,7 @@ bool TSessionSettings::Usable() {
         FWritable = false;
         return false;
     }
-    if (FStore.allKeys().isEmpty()) return false;  // nothing stored yet
+    if (FStore.allKeys().isEmpty() && QFileInfo(FStore.fileName()).size() == 0) return false;  // nothing stored yet
     bool number = false;
     if (FStore.value(kFormatKey).toInt(&number) != kFormat || !number) {
         Warn(QStringLiteral("it is not a settings file of this program"));

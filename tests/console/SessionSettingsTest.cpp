@@ -142,6 +142,7 @@ TEST_P(UnusableSettings, AreIgnoredWithAWarningAndLeftAsTheyAre) {
 INSTANTIATE_TEST_SUITE_P(
     Files, UnusableSettings,
     testing::Values(TBadStore{"Binary", QByteArray("\x00\x01\xff\xfe[\x00garbage\n=\n", 16)},
+                    TBadStore{"OnlyComments", "; written by hand\n"},
                     TBadStore{"Foreign", "[General]\nvolume=11\n[Session]\nPort=COM9\n"},
                     TBadStore{"NewerFormat", "[General]\nFormat=2\n[Session]\nPort=COM9\n"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
