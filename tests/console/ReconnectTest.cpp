@@ -33,9 +33,12 @@ protected:
     TReconnect& Reconnector() const { return Part<TReconnect>("Reconnect"); }
     QString Caption() const { return ToQString(Form->GetCaption()); }
 
-    // The device goes away; the window waits for it.
+    // The device goes away; the window waits for it. Its names lead nowhere
+    // first: another process may get the number of a closed pty at once.
     void Unplug(const QString& Port) {
         ASSERT_TRUE(Form->Connected()) << (Errors.empty() ? "" : Errors.front());
+        PortMap.reset();
+        PortMap.emplace("COM5=/nonexistent/ostra-gone;COM33=/nonexistent/ostra-gone");
         First->CloseMaster();
         ASSERT_TRUE(Pump([&] { return !Form->Connected() && Reconnector().Waiting(); }));
         EXPECT_EQ(Caption(), QString::fromUtf8("Ostra Console \u2014 waiting for ") + Port);
@@ -121,9 +124,9 @@ TEST_P(EndingTheWait, StopsWaitingAndRestoresTheCaption) {
     Connect(u"COM5");
     Unplug("COM5");
     GetParam().Act(*Form, Reconnector());
+    // No attempt of the window's own follows; what the user's action opens is theirs.
     EXPECT_FALSE(Reconnector().Waiting());
     EXPECT_EQ(Caption(), "Ostra Console");
-    EXPECT_FALSE(Form->Connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(
