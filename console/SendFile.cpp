@@ -98,12 +98,11 @@ void TSendFile::Finish() {
 
 void TSendFile::Connected() { FAction->setEnabled(!FJob); }
 
-void TSendFile::Disconnected(bool) {
-    FAction->setEnabled(false);
-    if (FJob) FJob->Cancel();
-}
+// A device that went away ends the send by itself, which says why.
+void TSendFile::Disconnected(bool) { FAction->setEnabled(false); }
 
-void TSendFile::Closing() {
+// Before the port closes, so the send ends as cancelled and not as failed.
+void TSendFile::ClosingPort() {
     if (FJob) FJob->Cancel();
 }
 

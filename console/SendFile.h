@@ -30,7 +30,7 @@ public:
 
     void Connected() override;
     void Disconnected(bool DeviceLost) override;
-    void Closing() override;
+    void ClosingPort() override;
 
 private:
     void Choose();

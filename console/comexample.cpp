@@ -173,6 +173,7 @@ void TForm3::ShowConnection(bool Connected) {
 }
 
 void TForm3::ClosePort() {
+    for (TSessionWatcher* watcher : FWatchers) watcher->ClosingPort();
     FClosingPort = true;
     try {
         OrvelSerialPort1->Close();

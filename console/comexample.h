@@ -19,6 +19,8 @@ public:
     virtual void Connected() {}
     // DeviceLost: the port ended by itself, not by the window.
     virtual void Disconnected(bool DeviceLost) { (void)DeviceLost; }
+    // The window is about to close the port.
+    virtual void ClosingPort() {}
     // The window is closing; the port is still as it was.
     virtual void Closing() {}
 };

@@ -113,36 +113,40 @@ TEST_F(SendFile, CancelStopsAtABlockBoundaryAndSaysHowMuchWasSent) {
     EXPECT_TRUE(Form->Connected());
 }
 
+enum TInterruptionKind : uint8_t { ikDisconnect, ikCloseWindow, ikDeviceGone };
+
 struct TInterruption {
     const char* Name;
-    bool CloseWindow;
+    TInterruptionKind Kind;
+    const char* Outcome;  // how the window's message starts
 };
 
 class SendInterrupted : public SendFile, public testing::WithParamInterface<TInterruption> {};
 
 // The far end stops reading, so the send is stuck in a write when the port closes.
-TEST_P(SendInterrupted, ClosingThePortCancelsCleanly) {
+TEST_P(SendInterrupted, EndsCleanlyAndSaysHow) {
     StartReader(64 * 1024);
     Sender().Send(Path);
     ASSERT_TRUE(Pump([&] { return Paused.load(); }));
-    if (GetParam().CloseWindow) {
-        Form->Close();
-        ASSERT_TRUE(Pump([&] { return !Sender().Sending(); }));
-        delete Form;
-        Form = nullptr;
-    } else {
-        Click(*Form->b_Connect);
-        ASSERT_TRUE(Pump([&] { return !Sender().Sending(); }));
-        EXPECT_TRUE(Sender().LastOutcome().startsWith("Cancelled after ")) << Sender().LastOutcome().toStdString();
-        EXPECT_FALSE(Form->Connected());
+    switch (GetParam().Kind) {
+        case ikDisconnect: Click(*Form->b_Connect); break;
+        case ikCloseWindow: Form->Close(); break;
+        case ikDeviceGone: Pty.CloseMaster(); break;
+    }
+    ASSERT_TRUE(Pump([&] { return !Sender().Sending(); }));
+    EXPECT_TRUE(Sender().LastOutcome().startsWith(GetParam().Outcome)) << Sender().LastOutcome().toStdString();
+    EXPECT_TRUE(Pump([&] { return !Form->Connected(); }));
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    if (GetParam().Kind == ikDisconnect) {
         Connect(u"COM5");  // the port is free again
         EXPECT_TRUE(Form->Connected());
     }
-    EXPECT_TRUE(Errors.empty()) << Errors.front();
 }
 
 INSTANTIATE_TEST_SUITE_P(By, SendInterrupted,
-                         testing::Values(TInterruption{"Disconnect", false}, TInterruption{"ClosingTheWindow", true}),
+                         testing::Values(TInterruption{"Disconnect", ikDisconnect, "Cancelled after "},
+                                         TInterruption{"ClosingTheWindow", ikCloseWindow, "Cancelled after "},
+                                         TInterruption{"TheDeviceGoingAway", ikDeviceGone, "Stopped after "}),
                          [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(SendFile, AFileThatCannotBeOpenedIsRefusedWithTheReason) {
