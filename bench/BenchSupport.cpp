@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,6 +10,55 @@
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "tests/support/Pty.h"
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+TDrain::TDrain(int Fd, uint64_t Expected) {
+    FThread = std::thread([this, Fd, Expected] {
+        std::vector<char> buffer(65536);
+        const auto start = TClock::now();
+        while (FReceived < Expected && SecondsSince(start) < 30) {
+            pollfd p{Fd, POLLIN, 0};
+            if (::poll(&p, 1, 10) <= 0) continue;
+            const ssize_t n = ::read(Fd, buffer.data(), buffer.size());
+            if (n > 0) FReceived += static_cast<uint64_t>(n);
+        }
+    });
+}
+
+uint64_t TDrain::Join() {
+    FThread.join();
+    return FReceived;
+}
+
+bool TimedSend(const TPty& Far, uint64_t Bytes, const std::function<void()>& Send, std::vector<double>& Seconds) {
+    TDrain drain(Far.Master(), Bytes);
+    const auto start = TClock::now();
+    Send();
+    Seconds.push_back(SecondsSince(start));
+    return drain.Join() == Bytes;
+}
+
+bool WriteAll(int Fd, const std::string& Bytes) {
+    for (std::size_t done = 0; done < Bytes.size();) {
+        const ssize_t n = ::write(Fd, Bytes.data() + done, Bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+double Median(std::vector<double> Values) {
+    std::sort(Values.begin(), Values.end());
+    return Values[Values.size() / 2];
+}
 
 const char* StreamPattern() {
     static const std::vector<char> pattern = [] {

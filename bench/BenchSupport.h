@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 using TClock = std::chrono::steady_clock;
 
@@ -50,6 +52,30 @@ private:
     std::atomic<uint64_t> FWritten{0};
     std::thread FThread;
 };
+
+// CPU time the process used so far, user and system.
+double ProcessCpuSeconds();
+
+// Reads a far end on a thread of its own until Expected bytes came (30 s at most).
+class TDrain {
+public:
+    TDrain(int Fd, uint64_t Expected);
+    // The number of bytes read.
+    uint64_t Join();
+
+private:
+    uint64_t FReceived = 0;
+    std::thread FThread;
+};
+
+class TPty;
+// Times one Send of Bytes bytes into Far while its far end drains them, and
+// adds the seconds to Seconds; false when not every byte arrived.
+bool TimedSend(const TPty& Far, uint64_t Bytes, const std::function<void()>& Send, std::vector<double>& Seconds);
+double Median(std::vector<double> Values);
+
+// Writes all of Bytes to Fd with plain write() calls; false when one fails.
+bool WriteAll(int Fd, const std::string& Bytes);
 
 // Opens Path as a raw terminal for a plain read loop; -1 on failure.
 int OpenRawTerminal(const std::string& Path);

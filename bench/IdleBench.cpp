@@ -1,8 +1,6 @@
 // Idle cost: CPU time of the process while a port is open and idle at the
 // default Delay of 100, presence check included, against the same process
 // with the port closed.
-#include <sys/resource.h>
-
 #include <cstdio>
 
 #include "bench/BenchSupport.h"
@@ -13,13 +11,6 @@ namespace {
 
 constexpr double kWindowSeconds = 10.0;
 constexpr double kTargetShareOfACore = 0.01;
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Share of one core used while the main thread serves hand-offs for the window.
 double CpuShareWhileServing() {

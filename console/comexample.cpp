@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#include "console/LineControls.h"
+#include "console/Reconnect.h"
+#include "console/SendFile.h"
+#include "console/SessionSettings.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/TextView.h"
 
@@ -130,6 +134,12 @@ void TForm3::FormCreate(TObject* Sender) {
 
     b_GetPortsClick(Sender);
     for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
+
+    AttachLineControls(*this);
+    AttachSendFile(*this);
+    AttachReconnect(*this);
+    // Last: what it restores goes through the parts attached before it.
+    AttachSessionSettings(*this);
 }
 
 void TForm3::FormResize(TObject*) {
@@ -141,32 +151,59 @@ void TForm3::FormResize(TObject*) {
     cmd->SetWidth(W - 170);
 }
 
-void TForm3::FormClose(TObject*, TCloseAction&) { OrvelSerialPort1->Close(); }
+void TForm3::FormClose(TObject*, TCloseAction&) {
+    for (TSessionWatcher* watcher : FWatchers) watcher->Closing();
+    ClosePort();
+}
 
 // ---- connection -------------------------------------------------------------
 
 void TForm3::ShowConnection(bool Connected) {
+    const bool lost = portstatus && !Connected && !FClosingPort;
     ConnectedLed->SetActive(Connected);
     portstatus = Connected;
     b_Connect->SetCaption(Connected ? u"Disconnect" : u"Connect");
     b_Send->SetEnabled(Connected);
     cmd->SetEnabled(Connected);
+    for (TSessionWatcher* watcher : FWatchers) {
+        if (Connected)
+            watcher->Connected();
+        else
+            watcher->Disconnected(lost);
+    }
+}
+
+void TForm3::ClosePort() {
+    FClosingPort = true;
+    try {
+        OrvelSerialPort1->Close();
+    } catch (...) {
+        FClosingPort = false;
+        throw;
+    }
+    FClosingPort = false;
 }
 
 void TForm3::b_ConnectClick(TObject*) {
     if (portstatus) {
         ConnectedLed->SetActive(false);
         OrvelSerialPort1->ClearInputBuffer();
-        OrvelSerialPort1->Close();
+        ClosePort();
         ShowConnection(false);
         return;
     }
     const AnsiString name = Trim(UnicodeToAnsi(cb_portlist->GetText()));
-    const TCommPort port = TOrvelSerialPort::StringToCommPort(name);
     // Without a port there is nothing to open, and nothing to call connected.
-    if (port == spNone) throw EOrvelSerialPortException(MsgNoPortChosen);
+    if (TOrvelSerialPort::StringToCommPort(name) == spNone) throw EOrvelSerialPortException(MsgNoPortChosen);
+    // The user learns why the port did not open.
+    if (const std::exception_ptr failure = OpenPort(name)) Application->ShowException(failure);
+}
+
+std::exception_ptr TForm3::OpenPort(const AnsiString& Name) {
+    const TCommPort port = TOrvelSerialPort::StringToCommPort(Name);
+    if (port == spNone) return std::make_exception_ptr(EOrvelSerialPortException(MsgNoPortChosen));
     // A name of its own opens that device, not whichever custom name was stored.
-    if (port == spCustom) OrvelSerialPort1->SetCustomPortName(name);
+    if (port == spCustom) OrvelSerialPort1->SetCustomPortName(Name);
     OrvelSerialPort1->SetCommPort(port);
     FPartialCharacter.clear();
 
@@ -175,16 +212,15 @@ void TForm3::b_ConnectClick(TObject*) {
         OrvelSerialPort1->Open();
         if (OrvelSerialPort1->IsConnected() == port) {
             ShowConnection(true);
-            return;
+            return nullptr;
         }
     } catch (...) {
         failure = std::current_exception();
     }
     ConnectedLed->SetActive(false);
-    OrvelSerialPort1->Close();
+    ClosePort();
     ShowConnection(false);
-    // The user learns why the port did not open.
-    if (failure) Application->ShowException(failure);
+    return failure;
 }
 
 void TForm3::OrvelSerialPort1Disconnect(TObject*, TCommPort) { ShowConnection(false); }
@@ -248,6 +284,21 @@ void TForm3::Addtolist(AnsiString st) {
         cmdsel = cmdidx;
     }
     cmdlist[cmdidx] = st;
+}
+
+std::vector<AnsiString> TForm3::History() const {
+    std::vector<AnsiString> entries;
+    if (!cmdin) return entries;
+    for (int32_t i = cmdstart;; i = StepForward(i)) {
+        entries.push_back(cmdlist[i]);
+        if (i == cmdidx) return entries;
+    }
+}
+
+void TForm3::ClearHistory() {
+    cmdlist.fill({});
+    cmdidx = cmdsel = cmdstart = 0;
+    cmdflg = cmdin = false;
 }
 
 void TForm3::cmdKeyDown(TObject*, Word& Key, TShiftState) {

@@ -3,12 +3,25 @@
 // what the device sends.
 
 #include <array>
+#include <exception>
+#include <vector>
 
 #include "led/LmLeds.h"
 #include "serial/OrvelSerialPort.h"
 #include "toolkit/ui/Forms.h"
 
 extern const char* const MsgNoPortChosen;
+
+// A part of the window attached in FormCreate that follows the session.
+class TSessionWatcher {
+public:
+    virtual ~TSessionWatcher() = default;
+    virtual void Connected() {}
+    // DeviceLost: the port ended by itself, not by the window.
+    virtual void Disconnected(bool DeviceLost) { (void)DeviceLost; }
+    // The window is closing; the port is still as it was.
+    virtual void Closing() {}
+};
 
 class TForm3 : public TForm {
     OSTRA_CLASSINFO()
@@ -49,6 +62,13 @@ public:
     void OrvelSerialPort1Disconnect(TObject* Sender, TCommPort Port);
 
     bool Connected() const { return portstatus; }
+    // Opens the named port and shows the outcome; why it failed, if it did.
+    std::exception_ptr OpenPort(const AnsiString& Name);
+    // The commands that Up and Down recall, oldest first.
+    std::vector<AnsiString> History() const;
+    void ClearHistory();
+    // Watchers are components of the window and live as long as it does.
+    void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -56,6 +76,8 @@ private:
     static int32_t StepBack(int32_t Slot) { return Slot == 0 ? MaxValue : Slot - 1; }
 
     void ShowConnection(bool Connected);
+    // Closes the port on the window's behalf: that is not a lost device.
+    void ClosePort();
     void Send(const UnicodeString& Text);
     // Received bytes as text; a character split over two blocks waits for its rest.
     UnicodeString DecodeReceived(const AnsiString& Buffer);
@@ -68,6 +90,8 @@ private:
     bool cmdflg = false;
     bool cmdin = false;
     AnsiString FPartialCharacter;
+    bool FClosingPort = false;
+    std::vector<TSessionWatcher*> FWatchers;
 };
 
 // The one console window.

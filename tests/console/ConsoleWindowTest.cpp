@@ -17,66 +17,26 @@
 #include <vector>
 
 #include "console/comexample.h"
+#include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/Pty.h"
 #include "toolkit/core/Thread.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/ExceptionHandler.h"
 #include "toolkit/ui/TextView.h"
 
-// Qt is not built for ThreadSanitizer: the hand-offs of its own thread pool
-// (raster drawing) look like races. Ours still show, with our code on top.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libQt6Core.so.6\n"
-           "called_from_lib:libQt6Gui.so.6\n"
-           "race_top:libQt6Core.so.6\n"
-           "race_top:libQt6Gui.so.6\n"
-           "race_top:libQt6Widgets.so.6\n";
-}
-
 namespace {
-
-// Runs the event loop and the hand-offs of the receive thread until Condition
-// holds or 10 seconds have passed.
-bool Pump(const std::function<bool()>& Condition) {
-    const QDeadlineTimer deadline(10000);
-    while (!Condition()) {
-        if (deadline.hasExpired()) return false;
-        Application->ProcessMessages();
-        CheckSynchronize(10);
-    }
-    return true;
-}
 
 QString Text(const UnicodeString& S) { return ToQString(S); }
 
-class ConsoleWindow : public testing::Test {
+class ConsoleWindow : public TConsoleTest {
 protected:
     void SetUp() override {
-        Application->Initialize();
-        SetExceptionHandler([this](std::exception_ptr Error) {
-            try {
-                std::rethrow_exception(Error);
-            } catch (const std::exception& e) {
-                Errors.emplace_back(e.what());
-            }
-        });
-        Form = new TForm3(nullptr);
-        Form->InitializeForm();
-        Form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->Widget()));
+        TConsoleTest::SetUp();
+        ShowWindow();
     }
 
-    void TearDown() override {
-        delete Form;
-        SetExceptionHandler(nullptr);
-    }
-
-    void Click(TControl* Control) { QTest::mouseClick(Control->Widget(), Qt::LeftButton); }
-
-    void Connect(const char16_t* Port = u"COM5") {
-        Form->cb_portlist->SetText(Port);
-        Click(Form->b_Connect);
-    }
+    void Click(TControl* Control) { TConsoleTest::Click(*Control); }
+    void Connect(const char16_t* Port = u"COM5") { TConsoleTest::Connect(Port); }
 
     void Type(TWinControl* Control, const QString& Keys) { QTest::keyClicks(Control->Widget(), Keys); }
     void Press(TWinControl* Control, Qt::Key Key) { QTest::keyClick(Control->Widget(), Key); }
@@ -96,8 +56,6 @@ protected:
     TPty Pty;
     TPty SecondPty;
     TPortMap Map{"COM5=" + Pty.SlavePath() + ";COM6=/nonexistent/ostra-port;ttyOSTRA=" + SecondPty.SlavePath()};
-    TForm3* Form = nullptr;
-    std::vector<std::string> Errors;
 };
 
 // ---- the window as loaded -----------------------------------------------------

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
@@ -29,6 +31,16 @@ protected:
         QWidget::resizeEvent(Event);
         RunHandled([this] { FForm.Resized(); });
     }
+
+private:
+    TForm& FForm;
+};
+
+class TFormFrame : public QMainWindow {
+public:
+    explicit TFormFrame(TForm& Form) : FForm(Form) {}
+
+protected:
     void closeEvent(QCloseEvent* Event) override {
         bool mayClose = true;
         RunHandled([&] { mayClose = FForm.CloseQuery(); });
@@ -58,12 +70,27 @@ const TClassInfo& TForm::StaticClassInfo() {
 OSTRA_CLASSINFO_IMPL(TForm)
 
 TForm::TForm(TComponent* AOwner, QString FormResource)
-    : TWinControl(AOwner, new TFormWidget(*this)), FFormResource(std::move(FormResource)) {
+    : TWinControl(AOwner, new TFormWidget(*this)), FFrame(new TFormFrame(*this)), FFormResource(std::move(FormResource)) {
+    FFrame->setCentralWidget(&Window());
     // Left to the desktop until a form file asks for a place.
-    Window().setAttribute(Qt::WA_Moved, false);
+    FFrame->setAttribute(Qt::WA_Moved, false);
 }
 
+// The controls' widgets go with the window; their components see that.
+TForm::~TForm() { delete FFrame; }
+
 TFormWidget& TForm::Window() const { return *static_cast<TFormWidget*>(Widget()); }
+
+QWidget* TForm::Frame() const { return FFrame; }
+
+QMenuBar* TForm::MenuBar() { return FFrame->menuBar(); }
+
+void TForm::FitFrame() {
+    const QWidget* menu = FFrame->menuWidget();
+    const int width = Window().width();
+    const int menuHeight = !menu ? 0 : menu->hasHeightForWidth() ? menu->heightForWidth(width) : menu->sizeHint().height();
+    FFrame->resize(width, Window().height() + menuHeight);
+}
 
 void TForm::InitializeForm() {
     QFile file(FFormResource);
@@ -72,27 +99,35 @@ void TForm::InitializeForm() {
     ReadComponentText(*this, file.readAll().toStdString());
 }
 
-UnicodeString TForm::GetCaption() const { return FromQString(Window().windowTitle()); }
+UnicodeString TForm::GetCaption() const { return FromQString(FFrame->windowTitle()); }
 
-void TForm::SetCaption(const UnicodeString& Value) { Window().setWindowTitle(ToQString(Value)); }
+void TForm::SetCaption(const UnicodeString& Value) { FFrame->setWindowTitle(ToQString(Value)); }
 
 int32_t TForm::GetClientWidth() const { return Window().width(); }
 
-void TForm::SetClientWidth(int32_t Value) { Window().resize(Value, Window().height()); }
+void TForm::SetClientWidth(int32_t Value) {
+    Window().resize(Value, Window().height());
+    FitFrame();
+}
 
 int32_t TForm::GetClientHeight() const { return Window().height(); }
 
-void TForm::SetClientHeight(int32_t Value) { Window().resize(Window().width(), Value); }
+void TForm::SetClientHeight(int32_t Value) {
+    Window().resize(Window().width(), Value);
+    FitFrame();
+}
 
 void TForm::SetPosition(TPosition Value) {
     FPosition = Value;
-    Window().setAttribute(Qt::WA_Moved, Value == poDesigned);
+    FFrame->setAttribute(Qt::WA_Moved, Value == poDesigned);
 }
 
 // Left and Top count only for a designed position; the window's size is its client size.
 void TForm::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
-    if (FPosition == poDesigned) Window().move(ALeft, ATop);
-    if (AWidth > 0 && AHeight > 0) Window().resize(AWidth, AHeight);
+    if (FPosition == poDesigned) FFrame->move(ALeft, ATop);
+    if (AWidth <= 0 || AHeight <= 0) return;
+    Window().resize(AWidth, AHeight);
+    FitFrame();
 }
 
 void TForm::SetColor(TColor Value) {
@@ -103,17 +138,19 @@ void TForm::SetColor(TColor Value) {
 }
 
 void TForm::Show() {
+    // The menu bar's height is known once its menus are in.
+    if (!FFrame->isVisible()) FitFrame();
     if (FPosition == poScreenCenter) {
-        if (const QScreen* screen = Window().screen()) {
-            QRect frame = Window().frameGeometry();
+        if (const QScreen* screen = FFrame->screen()) {
+            QRect frame = FFrame->frameGeometry();
             frame.moveCenter(screen->availableGeometry().center());
-            Window().move(frame.topLeft());
+            FFrame->move(frame.topLeft());
         }
     }
-    Window().show();
+    FFrame->show();
 }
 
-void TForm::Close() { Window().close(); }
+void TForm::Close() { FFrame->close(); }
 
 void TForm::Loaded() {
     TWinControl::Loaded();

@@ -21,15 +21,20 @@ enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 
 class TFormWidget;
+class TFormFrame;
+class QMenuBar;
 
 // A top-level window. Its controls, their settings and its event bindings come
 // from a form file in the program's Qt resources; OnCreate runs once the
-// whole file has been read.
+// whole file has been read. The form's widget is the client area; the window
+// around it adds a menu bar above it when one is asked for, so the client
+// area keeps its size.
 class TForm : public TWinControl {
     OSTRA_CLASSINFO()
 public:
     // FormResource: the form file's path in the resources (":/forms/x.form").
     TForm(TComponent* AOwner, QString FormResource);
+    ~TForm() override;
 
     // Reads the form file. Raises EParserError when it is malformed.
     void InitializeForm();
@@ -49,6 +54,11 @@ public:
     void Show();
     // Asks the window to close, as its close button does.
     void Close();
+    // The window's menu bar, made on first use. The window grows by its
+    // height when it is shown.
+    QMenuBar* MenuBar();
+    // The top-level window around the client area.
+    QWidget* Frame() const;
 
     const TNotifyEvent& GetOnCreate() const { return FOnCreate; }
     void SetOnCreate(TNotifyEvent Value) { FOnCreate = std::move(Value); }
@@ -61,12 +71,16 @@ public:
 
 private:
     friend class TFormWidget;
+    friend class TFormFrame;
     TFormWidget& Window() const;
+    // Sizes the window to hold the client area and the menu bar.
+    void FitFrame();
     void Resized();
     // Whether the window may close.
     bool CloseQuery();
     void ApplyTabOrder();
 
+    TFormFrame* FFrame;
     QString FFormResource;
     TPosition FPosition = poDefaultPosOnly;
     TNotifyEvent FOnCreate;

@@ -1,0 +1,14 @@
+#pragma once
+// The window's menu bar, shared by the parts that add to it. Its items take
+// no key that the received area uses: menus open with Alt, and no item has a
+// Ctrl+letter shortcut.
+
+#include <QString>
+
+#include "toolkit/ui/Forms.h"
+
+class QMenu;
+
+// The menu of the window's menu bar with that title ("&File"), made on first
+// use; menus stand in the order they were first asked for.
+QMenu& ConsoleMenu(TForm& Form, const QString& Title);

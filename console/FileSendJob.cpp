@@ -1,0 +1,83 @@
+#include "console/FileSendJob.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kSmallestBlock = 64;
+constexpr std::size_t kLargestBlock = 65536;
+
+}  // namespace
+
+TFileSendJob::TFileSendJob(TOrvelSerialPort& Port, const std::filesystem::path& Path, std::size_t BlockSize)
+    : FPort(Port), FFile(Path, std::ios::binary | std::ios::ate), FBlockSize(std::max<std::size_t>(BlockSize, 1)) {
+    if (!FFile) {
+        const std::u8string name = Path.u8string();
+        throw Exception("Cannot open " + std::string(name.begin(), name.end()) + ": " + std::strerror(errno));
+    }
+    FSize = static_cast<uint64_t>(FFile.tellg());
+    FFile.seekg(0);
+}
+
+TFileSendJob::~TFileSendJob() {
+    Cancel();
+    Wait();
+}
+
+std::size_t TFileSendJob::BlockSizeFor(int32_t BaudRate) {
+    // Ten bits on the line for each byte.
+    const auto perQuarterSecond = static_cast<std::size_t>(std::max(BaudRate, 0)) / 10 / 4;
+    return std::clamp(perQuarterSecond, kSmallestBlock, kLargestBlock);
+}
+
+void TFileSendJob::Start() { FThread = std::thread([this] { Run(); }); }
+
+void TFileSendJob::Wait() {
+    if (FThread.joinable()) FThread.join();
+}
+
+std::string TFileSendJob::Failure() const {
+    std::lock_guard guard(FLock);
+    return FFailure;
+}
+
+void TFileSendJob::Fail(const std::string& Reason) {
+    {
+        std::lock_guard guard(FLock);
+        FFailure = Reason;
+    }
+    // A send that was cancelled ends in whatever way the closing port makes it end.
+    FOutcome = FCancelled ? soCancelled : soFailed;
+}
+
+void TFileSendJob::Run() {
+    std::vector<char> block(FBlockSize);
+    try {
+        while (FSent < FSize) {
+            if (FCancelled) {
+                FOutcome = soCancelled;
+                return;
+            }
+            FFile.read(block.data(), static_cast<std::streamsize>(block.size()));
+            const auto got = static_cast<std::size_t>(FFile.gcount());
+            if (got == 0) return Fail("the file could not be read to its end");
+            SendBlock(block.data(), got);
+        }
+        FOutcome = soDone;
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+}
+
+void TFileSendJob::SendBlock(const char* Data, std::size_t Size) {
+    for (std::size_t done = 0; done < Size;) {
+        // A write that timed out reports what it wrote; the rest goes again.
+        const uint32_t written = FPort.SendData(Data + done, static_cast<uint32_t>(Size - done));
+        if (written == 0) throw Exception("the port took no more data");
+        done += written;
+        FSent += written;
+    }
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Reaching the window's parts from the files that add to it.
+
+#include "toolkit/ui/Forms.h"
+
+// The window's component of that name and class; the form file holds it.
+template <class T>
+T& FormPart(const TForm& Form, const char* Name) {
+    auto* part = dynamic_cast<T*>(Form.FindComponent(Name));
+    if (!part) throw Exception(AnsiString("The form file has no ") + Name);
+    return *part;
+}

@@ -1,0 +1,152 @@
+#include "console/Reconnect.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+
+#include "console/ConsoleMenus.h"
+#ifndef _WIN32
+#include "serial/device/PortNames.h"
+#endif
+
+namespace fs = std::filesystem;
+
+TReconnect::TReconnect(TForm3& Form)
+    : TComponent(&Form),
+      FForm(Form),
+      FEnabled(ConsoleMenu(Form, QStringLiteral("&Port")).addAction(QStringLiteral("Reconnect when the device returns"))),
+      FPoll(new QTimer(Form.Widget())),
+      FCaption(Form.GetCaption()) {
+    SetName("Reconnect");
+    FEnabled->setCheckable(true);
+    FEnabled->setChecked(true);
+    QObject::connect(FEnabled, &QAction::toggled, Form.Widget(), [this](bool On) {
+        if (!On) StopWaiting();
+    });
+    FPoll->setInterval(PollMs);
+    QObject::connect(FPoll, &QTimer::timeout, Form.Widget(), [this] { TryReopen(); });
+
+    // The user's own choice of what to open ends the wait.
+    const TNotifyEvent connectClick = Form.b_Connect->GetOnClick();
+    Form.b_Connect->SetOnClick([this, connectClick](TObject* Sender) {
+        StopWaiting();
+        if (connectClick) connectClick(Sender);
+    });
+    const TNotifyEvent portChange = Form.cb_portlist->GetOnChange();
+    Form.cb_portlist->SetOnChange([this, portChange](TObject* Sender) {
+        if (UnicodeToAnsi(FForm.cb_portlist->GetText()) != FPortName) StopWaiting();
+        if (portChange) portChange(Sender);
+    });
+    Form.AddSessionWatcher(this);
+}
+
+bool TReconnect::Waiting() const { return FPoll->isActive(); }
+
+void TReconnect::Connected() {
+    StopWaiting();
+    FPortName = Trim(UnicodeToAnsi(FForm.cb_portlist->GetText()));
+    FById = ByIdNameOfPort(SerialByIdDir(), FPortName);
+}
+
+void TReconnect::Disconnected(bool DeviceLost) {
+    if (FReopening) return;
+    if (DeviceLost && FEnabled->isChecked())
+        StartWaiting();
+    else
+        StopWaiting();
+}
+
+void TReconnect::StartWaiting() {
+    if (FPortName.empty()) return;
+    FForm.SetCaption(FCaption + u" \u2014 waiting for " + AnsiToUnicode(FPortName));
+    FPoll->start();
+}
+
+void TReconnect::StopWaiting() {
+    if (!FPoll->isActive()) return;
+    FPoll->stop();
+    FForm.SetCaption(FCaption);
+}
+
+void TReconnect::TryReopen() {
+    const std::string name = ReturnedPortName();
+    if (name.empty()) return;
+    FReopening = true;
+    FForm.cb_portlist->SetText(AnsiToUnicode(name));
+    // Not open yet (a device appears before it may be opened): the next round tries again.
+    const std::exception_ptr failure = FForm.OpenPort(name);
+    FReopening = false;
+    if (!failure && FForm.Connected()) StopWaiting();
+}
+
+std::string TReconnect::ReturnedPortName() const {
+    const std::string byId = FById.empty() ? std::string() : PortOfByIdName(SerialByIdDir(), FById);
+    if (!byId.empty()) return byId;
+    TStringList present;
+    FForm.OrvelSerialPort1->GetExistingCommPortNames(&present);
+    for (int i = 0; i < present.Count(); ++i)
+        if (present[i] == FPortName) return FPortName;
+    return {};
+}
+
+std::string SerialByIdDir() {
+    const char* dir = std::getenv("OSTRA_SERIAL_BY_ID");
+    return dir ? dir : "/dev/serial/by-id";
+}
+
+#ifdef _WIN32
+
+// Windows keeps a device's COM name itself.
+std::string ByIdNameOfPort(const std::string&, const std::string&) { return {}; }
+std::string PortOfByIdName(const std::string&, const std::string&) { return {}; }
+
+#else
+
+namespace {
+
+fs::path DeviceOf(const fs::path& Path) {
+    std::error_code ec;
+    const fs::path device = fs::weakly_canonical(Path, ec);
+    return ec ? Path : device;
+}
+
+// Where a by-id link leads, relative links (as udev makes them) included.
+fs::path LinkedDevice(const fs::path& Link) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(Link, ec);
+    if (ec) return DeviceOf(Link);
+    return DeviceOf((target.is_absolute() ? target : Link.parent_path() / target).lexically_normal());
+}
+
+// The port name of Device: the port map's name for it, else its COM name by
+// the kernel's numbering, else its kernel name.
+std::string PortOfDevice(const fs::path& Device) {
+    for (const TPortMapEntry& entry : EnvironmentPortMap())
+        if (DeviceOf(entry.Path) == Device) return entry.Name;
+    const std::string kernelName = Device.filename().string();
+    const std::optional<int> number = ComNumberOfKernelName(kernelName);
+    return number ? "COM" + std::to_string(*number) : kernelName;
+}
+
+}  // namespace
+
+std::string ByIdNameOfPort(const std::string& ByIdDir, const std::string& Name) {
+    const fs::path device = DeviceOf(ResolvePortPath(Name));
+    std::error_code ec;
+    for (fs::directory_iterator it(ByIdDir, ec), end; !ec && it != end; it.increment(ec))
+        if (LinkedDevice(it->path()) == device) return it->path().filename().string();
+    return {};
+}
+
+std::string PortOfByIdName(const std::string& ByIdDir, const std::string& ById) {
+    const fs::path link = fs::path(ByIdDir) / ById;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(link, ec))) return {};
+    return PortOfDevice(LinkedDevice(link));
+}
+
+#endif
+
+void AttachReconnect(TForm3& Form) { new TReconnect(Form); }

@@ -1,0 +1,70 @@
+#pragma once
+// The console window on the offscreen platform, for the tests of the parts
+// added to it.
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QTest>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/FormParts.h"
+#include "console/comexample.h"
+#include "toolkit/core/Thread.h"
+#include "toolkit/ui/ExceptionHandler.h"
+
+// Runs the event loop and the receive thread's hand-offs until Condition
+// holds or 10 seconds have passed.
+inline bool Pump(const std::function<bool()>& Condition) {
+    const QDeadlineTimer deadline(10000);
+    while (!Condition()) {
+        if (deadline.hasExpired()) return false;
+        Application->ProcessMessages();
+        CheckSynchronize(10);
+    }
+    return true;
+}
+
+// A shown window; the exceptions it would show are collected in Errors.
+class TConsoleTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Application->Initialize();
+        SetExceptionHandler([this](std::exception_ptr Error) {
+            try {
+                std::rethrow_exception(Error);
+            } catch (const std::exception& e) {
+                Errors.emplace_back(e.what());
+            }
+        });
+    }
+
+    void TearDown() override {
+        delete Form;
+        SetExceptionHandler(nullptr);
+    }
+
+    void ShowWindow() {
+        Form = new TForm3(nullptr);
+        Form->InitializeForm();
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->Widget()));
+    }
+
+    void Click(TControl& Control) { QTest::mouseClick(Control.Widget(), Qt::LeftButton); }
+
+    void Connect(const char16_t* Port) {
+        Form->cb_portlist->SetText(Port);
+        Click(*Form->b_Connect);
+    }
+
+    template <class T>
+    T& Part(const char* Name) const {
+        return FormPart<T>(*Form, Name);
+    }
+
+    TForm3* Form = nullptr;
+    std::vector<std::string> Errors;
+};

@@ -1,0 +1,156 @@
+// Reconnecting when the device returns, with pseudo-terminals that vanish and
+// come back under a port name, and a /dev/serial/by-id fixture for a USB
+// device that returns under another name.
+
+#include <termios.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "console/Reconnect.h"
+#include "tests/console/ConsoleTestSupport.h"
+#include "tests/support/Pty.h"
+
+namespace {
+
+class Reconnect : public TConsoleTest {
+protected:
+    void SetUp() override {
+        setenv("OSTRA_SERIAL_BY_ID", ById.path().toStdString().c_str(), 1);
+        TConsoleTest::SetUp();
+        ShowWindow();
+    }
+    void TearDown() override {
+        TConsoleTest::TearDown();
+        unsetenv("OSTRA_SERIAL_BY_ID");
+    }
+
+    TReconnect& Reconnector() const { return Part<TReconnect>("Reconnect"); }
+    QString Caption() const { return ToQString(Form->GetCaption()); }
+
+    // The device goes away; the window waits for it.
+    void Unplug(const QString& Port) {
+        ASSERT_TRUE(Form->Connected()) << (Errors.empty() ? "" : Errors.front());
+        First->CloseMaster();
+        ASSERT_TRUE(Pump([&] { return !Form->Connected() && Reconnector().Waiting(); }));
+        EXPECT_EQ(Caption(), QString::fromUtf8("Ostra Console \u2014 waiting for ") + Port);
+    }
+    // A new device appears, reached under Map.
+    void Plug(const std::string& Map) {
+        Second = std::make_unique<TPty>();
+        PortMap.reset();
+        PortMap.emplace(Map + Second->SlavePath());
+    }
+
+    void Link(const std::string& Target) const {
+        std::filesystem::create_symlink(Target, ById.filePath(kUsbName).toStdString());
+    }
+    void Unlink() const { std::filesystem::remove(ById.filePath(kUsbName).toStdString()); }
+
+    static constexpr const char* kUsbName = "usb-Ostra_Adapter_A1B2-if00-port0";
+    QTemporaryDir ById;
+    std::unique_ptr<TPty> First = std::make_unique<TPty>();
+    std::unique_ptr<TPty> Second;
+    std::optional<TPortMap> PortMap{"COM5=" + First->SlavePath() + ";COM33=" + First->SlavePath()};
+};
+
+TEST_F(Reconnect, OpensTheSamePortAgainWithTheSameSettingsWhenItReturns) {
+    EXPECT_TRUE(Reconnector().Enabled()->isChecked());
+    Form->cb_Baud->SetText(u"9600");
+    Form->cb_Baud->GetOnChange()(Form->cb_Baud);
+    Connect(u"COM5");
+    Unplug("COM5");
+    EXPECT_EQ(ToQString(Form->b_Connect->GetCaption()), "Connect");
+
+    Plug("COM5=");
+    ASSERT_TRUE(Pump([&] { return Form->Connected(); }));
+    EXPECT_FALSE(Reconnector().Waiting());
+    EXPECT_EQ(Caption(), "Ostra Console");
+    EXPECT_EQ(Form->OrvelSerialPort1->IsConnected(), spCOM5);
+    termios settings{};
+    ASSERT_EQ(tcgetattr(Second->Master(), &settings), 0);
+    EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+    Form->OrvelSerialPort1->SendString("x");
+    EXPECT_EQ(Second->Receive(1), "x");
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(Reconnect, FindsTheSameUsbDeviceUnderAnotherName) {
+    Link(First->SlavePath());
+    Connect(u"COM33");
+    Unlink();
+    Unplug("COM33");
+
+    Plug("COM34=");
+    Link(Second->SlavePath());
+    ASSERT_TRUE(Pump([&] { return Form->Connected(); }));
+    EXPECT_EQ(Form->OrvelSerialPort1->IsConnected(), spCOM34);
+    EXPECT_EQ(ToQString(Form->cb_portlist->GetText()), "COM34");
+    EXPECT_EQ(Caption(), "Ostra Console");
+    Form->OrvelSerialPort1->SendString("y");
+    EXPECT_EQ(Second->Receive(1), "y");
+}
+
+TEST_F(Reconnect, ByIdNamesFollowTheLinks) {
+    Link(First->SlavePath());
+    EXPECT_EQ(ByIdNameOfPort(ById.path().toStdString(), "COM5"), kUsbName);
+    EXPECT_EQ(ByIdNameOfPort(ById.path().toStdString(), "COM6"), "");
+    EXPECT_EQ(PortOfByIdName(ById.path().toStdString(), kUsbName), "COM5");  // the map's first name for it
+    Unlink();
+    EXPECT_EQ(PortOfByIdName(ById.path().toStdString(), kUsbName), "");
+    Link("../../ttyUSB1");
+    EXPECT_EQ(PortOfByIdName(ById.path().toStdString(), kUsbName), "COM34");
+    Unlink();
+    Link("../../ttyXRUSB2");
+    EXPECT_EQ(PortOfByIdName(ById.path().toStdString(), kUsbName), "ttyXRUSB2");
+}
+
+struct TEndCase {
+    const char* Name;
+    std::function<void(TForm3&, TReconnect&)> Act;
+};
+
+class EndingTheWait : public Reconnect, public testing::WithParamInterface<TEndCase> {};
+
+TEST_P(EndingTheWait, StopsWaitingAndRestoresTheCaption) {
+    Connect(u"COM5");
+    Unplug("COM5");
+    GetParam().Act(*Form, Reconnector());
+    EXPECT_FALSE(Reconnector().Waiting());
+    EXPECT_EQ(Caption(), "Ostra Console");
+    EXPECT_FALSE(Form->Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    By, EndingTheWait,
+    testing::Values(TEndCase{"Connect", [](TForm3& F, TReconnect&) { QTest::mouseClick(F.b_Connect->Widget(), Qt::LeftButton); }},
+                    TEndCase{"AnotherPort",
+                             [](TForm3& F, TReconnect&) {
+                                 QLineEdit& edit = *F.cb_portlist->Box().lineEdit();
+                                 edit.clear();
+                                 QTest::keyClicks(&edit, "COM6");
+                             }},
+                    TEndCase{"SwitchingItOff", [](TForm3&, TReconnect& R) { R.Enabled()->trigger(); }}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST_F(Reconnect, NoWaitAfterTheUserDisconnectsOrWithReconnectingOff) {
+    Connect(u"COM5");
+    Click(*Form->b_Connect);
+    EXPECT_FALSE(Form->Connected());
+    EXPECT_FALSE(Reconnector().Waiting());
+
+    Reconnector().Enabled()->trigger();
+    Connect(u"COM5");
+    ASSERT_TRUE(Form->Connected());
+    First->CloseMaster();
+    ASSERT_TRUE(Pump([&] { return !Form->Connected(); }));
+    EXPECT_FALSE(Reconnector().Waiting());
+    EXPECT_EQ(Caption(), "Ostra Console");
+}
+
+}  // namespace
