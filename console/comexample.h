@@ -4,6 +4,7 @@
 
 #include <array>
 #include <exception>
+#include <functional>
 #include <vector>
 
 #include "led/LmLeds.h"
@@ -69,6 +70,10 @@ public:
     void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
+    // Turns received text into what the received area shows; the views
+    // attached in FormCreate set it. Unset, the text shows as it came.
+    using TReceivedTextFilter = std::function<UnicodeString(const UnicodeString& Text)>;
+    void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -92,6 +97,7 @@ private:
     AnsiString FPartialCharacter;
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
+    TReceivedTextFilter FReceivedTextFilter;
 };
 
 // The one console window.
