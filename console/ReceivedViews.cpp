@@ -1,12 +1,15 @@
 #include "console/ReceivedViews.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QEvent>
 #include <QDateTime>
 #include <QInputDialog>
 #include <QMenu>
 
 #include "console/ConsoleMenus.h"
 #include "toolkit/ui/ExceptionHandler.h"
+#include "toolkit/ui/HexView.h"
 #include "toolkit/ui/TextView.h"
 
 namespace {
@@ -26,6 +29,25 @@ QAction& AddCheckable(QMenu& Menu, const QString& Text) {
     action.setCheckable(true);
     return action;
 }
+
+// Keeps a widget on the place of another as the window resizes it.
+class TSamePlace : public QObject {
+public:
+    TSamePlace(QWidget& Leader, QWidget& Follower) : QObject(&Follower), FFollower(Follower) {
+        Leader.installEventFilter(this);
+        Follower.setGeometry(Leader.geometry());
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::Resize || Event->type() == QEvent::Move)
+            FFollower.setGeometry(static_cast<QWidget*>(Watched)->geometry());
+        return false;
+    }
+
+private:
+    QWidget& FFollower;
+};
 
 }  // namespace
 
@@ -110,6 +132,8 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     QObject::connect(FControlsItem, &QAction::toggled, window, [this](bool On) { SetShowControls(On); });
     FLineEndsItem = &AddCheckable(view, QStringLiteral("CR and LF &too"));
     QObject::connect(FLineEndsItem, &QAction::toggled, window, [this](bool On) { SetControlLineEnds(On); });
+    FHexItem = &AddCheckable(view, QStringLiteral("&Hex view"));
+    QObject::connect(FHexItem, &QAction::toggled, window, [this](bool On) { SetHexView(On); });
     view.addSeparator();
     FScrollbackItem = &AddCheckable(view, QStringLiteral("&Keep the last N lines…"));
     QObject::connect(FScrollbackItem, &QAction::triggered, window, [this] { AskScrollback(); });
@@ -124,13 +148,27 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     QAction* previous = view.addAction(QStringLiteral("Find &previous"));
     previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     QObject::connect(previous, &QAction::triggered, window, [this] { FindAgain(false); });
+
+    QWidget& memo = *Form.Memo1->Widget();
+    FHex = new THexView(memo.parentWidget());
+    FHex->setFont(memo.font());
+    FHex->hide();
+    // A click on the hex view gives the received area the keys, as before.
+    FHex->setFocusPolicy(Qt::ClickFocus);
+    FHex->setFocusProxy(&memo);
+    new TSamePlace(memo, *FHex);
+    if (auto* clear = qobject_cast<QAbstractButton*>(Form.b_clear->Widget()))
+        QObject::connect(clear, &QAbstractButton::clicked, FHex, [this] { FHex->Clear(); });
     ShowChecks();
 
-    Form.SetReceivedTextFilter(
-        [this](const UnicodeString& Text) { return Shown(Text, TLineStamper::TClock::now()); });
+    Form.SetReceivedTextFilter([this](const AnsiString& Bytes, const UnicodeString& Text) {
+        return Shown(Bytes, Text, TLineStamper::TClock::now());
+    });
 }
 
-UnicodeString TReceivedViews::Shown(const UnicodeString& Text, TLineStamper::TClock::time_point Arrival) {
+UnicodeString TReceivedViews::Shown(const AnsiString& Bytes, const UnicodeString& Text,
+                                    TLineStamper::TClock::time_point Arrival) {
+    FHex->AppendBytes(Bytes);
     const bool paused = Arrival - FLastArrival > TLineStamper::kPause;
     FLastArrival = Arrival;
     UnicodeString shown = FShowControls ? (paused ? FNames.Flush() : UnicodeString()) + FNames.Shown(Text) : Text;
@@ -160,14 +198,24 @@ void TReceivedViews::SetControlLineEnds(bool On) {
     ShowChecks();
 }
 
+void TReceivedViews::SetHexView(bool On) {
+    FHex->setVisible(On);
+    if (On) FHex->raise();
+    ShowChecks();
+}
+
+bool TReceivedViews::HexView() const { return FHex->isVisibleTo(FHex->parentWidget()); }
+
 void TReceivedViews::SetScrollback(uint64_t Lines) {
     FScrollback = Lines;
     FForm.Memo1->View().SetLineLimit(Lines);
+    FHex->SetLineLimit(Lines);
     ShowChecks();
 }
 
 void TReceivedViews::ShowChecks() {
-    const QSignalBlocker timestamps(FTimestampsItem), controls(FControlsItem), lineEnds(FLineEndsItem);
+    const QSignalBlocker timestamps(FTimestampsItem), controls(FControlsItem), lineEnds(FLineEndsItem), hex(FHexItem);
+    FHexItem->setChecked(HexView());
     FTimestampsItem->setChecked(FTimestamps);
     FControlsItem->setChecked(FShowControls);
     FLineEndsItem->setChecked(FNames.LineEnds);

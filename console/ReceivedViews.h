@@ -1,7 +1,8 @@
 #pragma once
-// The View menu's ways of showing received text: control characters by
-// name, a time stamp at the start of each line, a limit on the lines kept,
-// and finding text in the received area (F3 and Shift+F3 find again).
+// The View menu's ways of showing received data: control characters by
+// name, a time stamp at the start of each line, a hex view of the bytes in
+// place of the text, a limit on the lines kept, and finding text in the
+// received area (F3 and Shift+F3 find again).
 // Each option is off by default; the setters are where remembered settings
 // restore them.
 
@@ -12,6 +13,7 @@
 #include "console/comexample.h"
 
 class QAction;
+class THexView;
 
 // Shows bytes 0–31 other than tab by their names; CR and LF only when asked,
 // and then they still end lines (a CR LF pair ends one line, after both names).
@@ -53,7 +55,11 @@ public:
     bool ShowControls() const { return FShowControls; }
     void SetControlLineEnds(bool On);
     bool ControlLineEnds() const { return FNames.LineEnds; }
-    // 0 keeps every line.
+    // The hex view stands over the received area; keys still go to the area.
+    void SetHexView(bool On);
+    bool HexView() const;
+    THexView& Hex() const { return *FHex; }
+    // 0 keeps every line, of the text and of the hex view's bytes.
     void SetScrollback(uint64_t Lines);
     uint64_t Scrollback() const { return FScrollback; }
 
@@ -62,8 +68,8 @@ public:
     bool Find(const QString& Text, bool Forward);
     const QString& FindText() const { return FFindText; }
 
-    // What the received area shows of received Text arriving at Arrival.
-    UnicodeString Shown(const UnicodeString& Text, TLineStamper::TClock::time_point Arrival);
+    // What the received area shows of received Bytes, making Text, arriving at Arrival.
+    UnicodeString Shown(const AnsiString& Bytes, const UnicodeString& Text, TLineStamper::TClock::time_point Arrival);
 
 private:
     void AskFind();
@@ -84,6 +90,8 @@ private:
     QAction* FControlsItem;
     QAction* FLineEndsItem;
     QAction* FScrollbackItem;
+    QAction* FHexItem;
+    THexView* FHex;
 };
 
 // Called once from FormCreate.

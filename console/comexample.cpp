@@ -371,7 +371,7 @@ UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
     const TLinesUpdate update(*Memo1);
     const UnicodeString text = DecodeReceived(Buffer);
-    Memo1->AppendText(FReceivedTextFilter ? FReceivedTextFilter(text) : text);
+    Memo1->AppendText(FReceivedTextFilter ? FReceivedTextFilter(Buffer, text) : text);
     TTextView& view = Memo1->View();
     if (Memo1->Focused() && view.FollowsEnd() && !view.HasSelection()) view.SetSelection(view.Length(), view.Length());
 }

@@ -70,9 +70,10 @@ public:
     void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
-    // Turns received text into what the received area shows; the views
-    // attached in FormCreate set it. Unset, the text shows as it came.
-    using TReceivedTextFilter = std::function<UnicodeString(const UnicodeString& Text)>;
+    // Turns received bytes, and the text they make, into what the received
+    // area shows; the views attached in FormCreate set it. Unset, the text
+    // shows as it came.
+    using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
     void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
 
 private:

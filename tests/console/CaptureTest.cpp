@@ -13,6 +13,7 @@
 #include "console/ReceivedViews.h"
 #include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/Pty.h"
+#include "toolkit/ui/HexView.h"
 #include "toolkit/ui/TextView.h"
 
 namespace {
@@ -134,7 +135,8 @@ TEST_F(Capture, SaveWritesTheShownTextAsUtf8) {
 // ---- views ----------------------------------------------------------------------
 
 TEST_F(Capture, EveryOptionIsOffByDefault) {
-    for (const char* item : {"&Timestamps", "Show &control characters", "CR and LF &too", "&Keep the last N lines…"})
+    for (const char* item :
+         {"&Timestamps", "Show &control characters", "CR and LF &too", "&Hex view", "&Keep the last N lines…"})
         EXPECT_FALSE(Item("&View", item).isChecked()) << item;
     EXPECT_FALSE(Item("&View", "CR and LF &too").isEnabled());
     Receive("a\x1b[1m\tb\r\n", "\n");
@@ -168,6 +170,33 @@ TEST_F(Capture, StampsEachLineAndEndsAnOpenLineAtAPause) {
         EXPECT_GE(stamp.msecsSinceStartOfDay() + 1, before.msecsSinceStartOfDay()) << lines[i].toStdString();
         EXPECT_EQ(lines[i].mid(12), " " + texts[i]);
     }
+}
+
+TEST_F(Capture, TheHexViewShowsTheSessionsBytesWhileTypingGoesOn) {
+    const std::string bytes("AT\r\nOK\r\n\0\x1b\xff", 11);
+    Receive(bytes, QString(QChar(0xFFFD)));
+    Item("&View", "&Hex view").trigger();
+    const THexView& hex = Views().Hex();
+    EXPECT_TRUE(hex.isVisible());
+    EXPECT_EQ(hex.geometry(), Form->Memo1->Widget()->geometry());
+    EXPECT_EQ(hex.History().Bytes(0, UINT64_MAX), bytes);
+    EXPECT_EQ(THexView::RowText(0, 0, bytes).toStdString(),
+              "00000000  41 54 0d 0a 4f 4b 0d 0a  00 1b ff                 |AT..OK.....     |");
+
+    // A click on the dump keeps the keys going to the received area's handler.
+    QTest::mouseClick(hex.viewport(), Qt::LeftButton);
+    ASSERT_TRUE(Pump([&] { return Form->Memo1->Widget()->hasFocus(); }));
+    QTest::keyClicks(Form->Memo1->Widget(), "ATI");
+    EXPECT_EQ(ToQString(Form->cmd->GetText()), "ATI");
+
+    Form->SetClientWidth(700);
+    EXPECT_EQ(hex.geometry(), Form->Memo1->Widget()->geometry());
+    Views().SetScrollback(2);
+    EXPECT_EQ(hex.History().Bytes(0, UINT64_MAX), std::string("OK\r\n\0\x1b\xff", 7));
+    Click(*Form->b_clear);
+    EXPECT_EQ(hex.History().Bytes(0, UINT64_MAX), "");
+    Item("&View", "&Hex view").trigger();
+    EXPECT_FALSE(hex.isVisible());
 }
 
 TEST_F(Capture, FindSelectsTheMatchAndScrollsItIntoView) {
