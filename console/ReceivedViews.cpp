@@ -130,7 +130,7 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     QObject::connect(FTimestampsItem, &QAction::toggled, window, [this](bool On) { SetTimestamps(On); });
     FControlsItem = &AddCheckable(view, QStringLiteral("Show &control characters"));
     QObject::connect(FControlsItem, &QAction::toggled, window, [this](bool On) { SetShowControls(On); });
-    FLineEndsItem = &AddCheckable(view, QStringLiteral("CR and LF &too"));
+    FLineEndsItem = &AddCheckable(view, QStringLiteral("CR and &LF too"));
     QObject::connect(FLineEndsItem, &QAction::toggled, window, [this](bool On) { SetControlLineEnds(On); });
     FHexItem = &AddCheckable(view, QStringLiteral("&Hex view"));
     QObject::connect(FHexItem, &QAction::toggled, window, [this](bool On) { SetHexView(On); });

@@ -136,9 +136,9 @@ TEST_F(Capture, SaveWritesTheShownTextAsUtf8) {
 
 TEST_F(Capture, EveryOptionIsOffByDefault) {
     for (const char* item :
-         {"&Timestamps", "Show &control characters", "CR and LF &too", "&Hex view", "&Keep the last N lines…"})
+         {"&Timestamps", "Show &control characters", "CR and &LF too", "&Hex view", "&Keep the last N lines…"})
         EXPECT_FALSE(Item("&View", item).isChecked()) << item;
-    EXPECT_FALSE(Item("&View", "CR and LF &too").isEnabled());
+    EXPECT_FALSE(Item("&View", "CR and &LF too").isEnabled());
     Receive("a\x1b[1m\tb\r\n", "\n");
     EXPECT_EQ(Shown(), QString("a") + QChar(27) + "[1m\tb\n");
 }
@@ -148,7 +148,7 @@ TEST_F(Capture, ShowsControlCharactersByNameAndCrLfWhenAsked) {
     Receive(std::string("\x1b[?2004h$ \0\t\r", 12), "\t");
     Receive("\nx", "x");
     EXPECT_EQ(Shown(), "<ESC>[?2004h$ <NUL>\t\nx");
-    Item("&View", "CR and LF &too").trigger();
+    Item("&View", "CR and &LF too").trigger();
     Receive("\r", "<CR>");
     Receive("\ny\n", "\n");
     EXPECT_EQ(Shown(), "<ESC>[?2004h$ <NUL>\t\nx<CR><LF>\ny<LF>\n");

@@ -1,6 +1,7 @@
 #include "toolkit/ui/HexView.h"
 
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QScrollBar>
@@ -137,6 +138,7 @@ void THexView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), palette().base());
     painter.setPen(palette().color(QPalette::Text));
+    painter.setFont(FPaintFont);
     const uint64_t firstRow = FHistory.First() / kRowBytes;
     const int rows = viewport()->height() / FRowHeight + 1;
     for (int i = 0; i < rows && TopRow() + static_cast<uint64_t>(i) < RowCount(); ++i) {
@@ -149,7 +151,7 @@ void THexView::paintEvent(QPaintEvent*) {
 
 void THexView::resizeEvent(QResizeEvent* Event) {
     QAbstractScrollArea::resizeEvent(Event);
-    UpdateScrollBars();
+    MeasureFont();
 }
 
 void THexView::changeEvent(QEvent* Event) {
@@ -157,8 +159,18 @@ void THexView::changeEvent(QEvent* Event) {
     if (Event->type() == QEvent::FontChange) MeasureFont();
 }
 
+// A whole row fits the width: the font shrinks as far as kSmallestPixels.
 void THexView::MeasureFont() {
-    const QFontMetrics metrics(font());
+    constexpr int kSmallestPixels = 8;
+    const int width = viewport()->width() - 2 * kMargin;
+    const qsizetype columns = RowText(0, 0, {}).size();
+    FPaintFont = font();
+    const QFontInfo base(FPaintFont);
+    for (int pixels = base.pixelSize(); pixels >= kSmallestPixels; --pixels) {
+        FPaintFont.setPixelSize(pixels);
+        if (QFontMetricsF(FPaintFont).horizontalAdvance(QString(columns, u'0')) <= width) break;
+    }
+    const QFontMetrics metrics(FPaintFont);
     FRowHeight = std::max(1, metrics.lineSpacing());
     FAscent = metrics.ascent();
     UpdateScrollBars();

@@ -4,8 +4,10 @@
 // ASCII. Only the rows in view are laid out and painted; the bytes are kept in
 // chunks that are released from the front when a line limit drops the oldest
 // lines. It follows the end as bytes arrive, unless the user scrolled back.
+// Its font shrinks so that a whole row fits its width.
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QString>
 #include <cstdint>
 #include <deque>
@@ -73,6 +75,7 @@ private:
     TByteHistory FHistory;
     bool FFollow = true;
     bool FMovingScrollBars = false;
+    QFont FPaintFont;
     int FRowHeight = 16;
     int FAscent = 12;
 };

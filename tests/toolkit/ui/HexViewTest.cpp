@@ -97,7 +97,7 @@ TEST_F(HexView, FollowsTheEndAndStaysWhereTheUserReadsWhileOldLinesGo) {
     EXPECT_EQ(bar.value(), bar.maximum());
     EXPECT_GT(bar.maximum(), 0);
 
-    View->SetLineLimit(60);
+    View->SetLineLimit(80);
     View->verticalScrollBar()->setValue(bar.maximum() - 3);
     ASSERT_FALSE(View->FollowsEnd());
     const uint64_t reading = TopOffset();
