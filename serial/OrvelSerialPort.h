@@ -304,8 +304,8 @@ private:
 
     // Reception shared by the receive loop and ReadBuffer.
     DWORD WaitingCount(HANDLE ComDevice) const;
-    // Runs one of the Notify… methods where events are raised.
-    using TRaise = std::function<void(void (TOrvelSerialPort::*Notify)())>;
+    // Runs Notify where events are raised.
+    using TRaise = std::function<void(const std::function<void()>& Notify)>;
     // Reads what waits on ComDevice into Chunk, stores it, raises OnReceive
     // through Raise and logs it. False when nothing was waiting.
     bool ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, AnsiString& Chunk);
@@ -430,7 +430,6 @@ private:
     void PollReceive();
     void CheckPresence();
     void RaiseEvent(void (TComThread::*Raiser)());
-    void RaiseOwnerEvent(void (TOrvelSerialPort::*Notify)());
     // Runs Raiser on the main thread, or here when no hand-off is wanted.
     void Deliver(const std::function<void()>& Raiser);
     // False once Close gave up waiting for this thread and a later connection may exist.

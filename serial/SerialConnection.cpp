@@ -312,10 +312,6 @@ void TComThread::RaiseEvent(void (TComThread::*Raiser)()) {
     Deliver([this, Raiser] { (this->*Raiser)(); });
 }
 
-void TComThread::RaiseOwnerEvent(void (TOrvelSerialPort::*Notify)()) {
-    Deliver([this, Notify] { (Owner->*Notify)(); });
-}
-
 void TComThread::DoExecuteConnect() { RaiseConnectEvent(Owner->GetOnConnect()); }
 
 void TComThread::DoExecuteDisconnect() { RaiseConnectEvent(Owner->GetOnDisconnect()); }

@@ -34,7 +34,7 @@ void TComThread::PollLineStatus() {
 void TComThread::PollReceive() {
     AnsiString chunk;
     try {
-        const auto raise = [this](void (TOrvelSerialPort::*Notify)()) { RaiseOwnerEvent(Notify); };
+        const auto raise = [this](const std::function<void()>& Notify) { Deliver(Notify); };
         if (Owner->ReceiveWaiting(ComDevice, raise, chunk)) return;
     } catch (...) {
         // The chunk stays stored; a failing handler or log only ends its delivery.
@@ -69,7 +69,7 @@ bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, Ans
     ReadWaiting(ComDevice, waiting, Chunk);
     if (Chunk.empty()) return true;
     StoreChunk(Chunk);
-    Raise(&TOrvelSerialPort::NotifyReceive);
+    Raise([this] { NotifyReceive(); });
     if (FLogInput) LogChunk(Chunk, Raise);
     return true;
 }
@@ -83,7 +83,7 @@ void TOrvelSerialPort::LogChunk(const AnsiString& Chunk, const TRaise& Raise) {
             FFailedLogFile = FLogFile;
             FLogFailure = failure.what();
         }
-        if (GetOnLogError()) Raise(&TOrvelSerialPort::NotifyLogError);
+        if (GetOnLogError()) Raise([this] { NotifyLogError(); });
         throw;
     }
 }
@@ -175,7 +175,7 @@ AnsiString TOrvelSerialPort::ReadBuffer() {
     if (device == INVALID_HANDLE_VALUE) return {};
     AnsiString chunk;
     try {
-        const auto raise = [this](void (TOrvelSerialPort::*Notify)()) { (this->*Notify)(); };
+        const auto raise = [](const std::function<void()>& Notify) { Notify(); };
         if (ReceiveWaiting(device, raise, chunk)) return chunk;
     } catch (...) {
         // The chunk was stored before its handler or log failed: it is still the caller's.
