@@ -4,6 +4,9 @@
 // takes, and a paced stream through a pseudo-terminal at the fastest listed
 // rate, watched from the event loop and from the writer.
 //
+// Also: finding text in the long session, and the memory of a stream four
+// times as long under a limit of 100,000 lines.
+//
 // bench_display [megabytes of the long session, 50] [seconds of each stream, 20]
 
 #include <QApplication>
@@ -23,6 +26,8 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "console/FormParts.h"
+#include "console/ReceivedViews.h"
 #include "console/comexample.h"
 #include "tests/support/Pty.h"
 #include "toolkit/ui/TextView.h"
@@ -120,6 +125,54 @@ void ReportBlockCosts(TForm3& Form, std::size_t Megabytes, bool LineEnds, bool M
     PrintFigure(std::string("resident bytes per byte shown, ") + kind, perByte, "B/B", perByte / 3, "target ratio <= 1");
 }
 
+// A search that finds nothing reads the whole session; the baseline is the
+// same search over one plain string of the same text.
+void ReportSearch(TForm3& Form, std::size_t Megabytes) {
+    TTextView& view = Form.Memo1->View();
+    const std::u16string needle = u"0000000000 zz";  // never in a record: every line is read
+    const std::u16string plain = view.Text();
+    QElapsedTimer timer;
+    timer.start();
+    const bool inPlain = plain.find(needle) != std::u16string::npos;
+    const double baseline = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    view.SetSelection(0, 0);
+    timer.start();
+    const bool found = view.Find(needle, true);
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const std::string at = std::to_string(Megabytes) + " MB";
+    PrintFigure("find, nothing found, plain string of " + at, baseline, "ms", 1.0, inPlain ? "FOUND?" : "");
+    PrintFigure("find in the received area, nothing found, " + at, ms, "ms", ms / baseline, found ? "FOUND?" : "");
+    PrintFigure("  against the 1 s target", ms, "ms", ms / 1000, "target ratio <= 0.5");
+    timer.start();
+    const bool last = view.Find(u"0000000000 ", false);  // backwards round to the last record with that number
+    const double back = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    PrintFigure("find backwards round the end", back, "ms", back / baseline, last ? "" : "NOT FOUND");
+}
+
+// Resident memory after a quarter of the stream and at its end, with the
+// oldest lines dropped past the limit.
+void ReportScrollback(TForm3& Form, std::size_t Megabytes) {
+    constexpr std::size_t kLimit = 100000;
+    Form.Memo1->Clear();
+    FormPart<TReceivedViews>(Form, "ReceivedViews").SetScrollback(kLimit);
+    const std::string stream = Stream(0, kMegabyte, true);
+    const std::size_t blocks = Megabytes * kMegabyte / kBlock;
+    double quarter = 0;
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const std::size_t offset = (i % (kMegabyte / kBlock)) * kBlock;
+        Form.OrvelSerialPort1Receive(nullptr, stream.substr(offset, kBlock));
+        if (i % 64 == 0) Application->ProcessMessages();
+        if (i + 1 == blocks / 4) quarter = ResidentMegabytes();
+    }
+    const double end = ResidentMegabytes();
+    const std::size_t lines = Form.Memo1->View().Lines().LineCount();
+    PrintFigure("limit 100,000 lines: lines kept after " + std::to_string(Megabytes) + " MB", static_cast<double>(lines),
+                "lines", static_cast<double>(lines) / kLimit);
+    PrintFigure("  resident after a quarter", quarter, "MB", 1.0);
+    PrintFigure("  resident at the end", end, "MB", end / quarter, "target ratio <= 1.05");
+    FormPart<TReceivedViews>(Form, "ReceivedViews").SetScrollback(0);
+}
+
 struct TStreamFigures {
     double LongestGapMs = 0;
     double LongestWriteMs = 0;
@@ -209,7 +262,9 @@ int main(int argc, char** argv) {
     Application->ProcessMessages();
 
     ReportBlockCosts(*Form3, megabytes, true, true);
+    ReportSearch(*Form3, megabytes);
     ReportBlockCosts(*Form3, megabytes, false, false);
+    ReportScrollback(*Form3, 4 * megabytes);
 
     Form3->cb_portlist->SetText(u"COM5");
     Form3->b_ConnectClick(nullptr);

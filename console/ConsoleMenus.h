@@ -1,7 +1,7 @@
 #pragma once
 // The window's menu bar, shared by the parts that add to it. Its items take
-// no key that the received area uses: menus open with Alt, and no item has a
-// Ctrl+letter shortcut.
+// no key that the received area uses: menus open with Alt, and a Ctrl+letter
+// shortcut never fires there, since the received area claims those keys.
 
 #include <QString>
 

@@ -2,8 +2,10 @@
 
 #include <cmath>
 
-#include "console/PortHints.h"
+#include "console/CaptureLog.h"
 #include "console/LineControls.h"
+#include "console/PortHints.h"
+#include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
 #include "console/SendFile.h"
 #include "console/SessionSettings.h"
@@ -140,6 +142,8 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachLineControls(*this);
     AttachSendFile(*this);
     AttachReconnect(*this);
+    AttachCaptureLog(*this);
+    AttachReceivedViews(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }
@@ -369,7 +373,8 @@ UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
 // away from a selection the user is making or about to copy.
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
     const TLinesUpdate update(*Memo1);
-    Memo1->AppendText(DecodeReceived(Buffer));
+    const UnicodeString text = DecodeReceived(Buffer);
+    Memo1->AppendText(FReceivedTextFilter ? FReceivedTextFilter(Buffer, text) : text);
     TTextView& view = Memo1->View();
     if (Memo1->Focused() && view.FollowsEnd() && !view.HasSelection()) view.SetSelection(view.Length(), view.Length());
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <exception>
+#include <functional>
 #include <vector>
 
 #include "led/LmLeds.h"
@@ -71,6 +72,11 @@ public:
     void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
+    // Turns received bytes, and the text they make, into what the received
+    // area shows; the views attached in FormCreate set it. Unset, the text
+    // shows as it came.
+    using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
+    void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -94,6 +100,7 @@ private:
     AnsiString FPartialCharacter;
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
+    TReceivedTextFilter FReceivedTextFilter;
 };
 
 // The one console window.

@@ -74,6 +74,8 @@ template <> const TEnumTypeInfo& EnumTypeInfo<TSwFlowControl>();
 using TConnectEvent = std::function<void(TObject* Sender, TCommPort Port)>;
 using TSendReceiveEvent = std::function<void(TObject* Sender, AnsiString Buffer)>;
 using TLineStatusEvent = std::function<void(TObject* Sender, TLineStatusSet LineStatus)>;
+// LogFile: the file that could not be written; Message: why, as the log says it.
+using TLogErrorEvent = std::function<void(TObject* Sender, UnicodeString LogFile, AnsiString Message)>;
 
 class EOrvelSerialPortException : public Exception {
 public:
@@ -186,6 +188,11 @@ public:
     void SetOnConnect(TConnectEvent Value) { SetEvent(FOnConnect, std::move(Value)); }
     TConnectEvent GetOnDisconnect() const { return GetEvent(FOnDisconnect); }
     void SetOnDisconnect(TConnectEvent Value) { SetEvent(FOnDisconnect, std::move(Value)); }
+    // Raised where OnReceive is raised when a chunk could not be written to
+    // the log. The failure is handled as without it: reception goes on and
+    // the next chunk tries the file again.
+    TLogErrorEvent GetOnLogError() const { return GetEvent(FOnLogError); }
+    void SetOnLogError(TLogErrorEvent Value) { SetEvent(FOnLogError, std::move(Value)); }
 
     // ---- public, not published ----
     bool GetIsSending() const { return FIsSending; }
@@ -239,6 +246,9 @@ public:
 
     // Names each byte below 32 in angle brackets, e.g. <CR>.
     static AnsiString ReplaceControlChars(const AnsiString& strInput);
+    // Opens the file at Path for appending, as the log does, and closes it
+    // again; raises the log's failure when that cannot be done.
+    static void CheckLogFile(const UnicodeString& Path);
 
 private:
     friend class TComThread;
@@ -294,15 +304,20 @@ private:
 
     // Reception shared by the receive loop and ReadBuffer.
     DWORD WaitingCount(HANDLE ComDevice) const;
+    // Runs Notify where events are raised.
+    using TRaise = std::function<void(const std::function<void()>& Notify)>;
     // Reads what waits on ComDevice into Chunk, stores it, raises OnReceive
-    // through RaiseReceive and logs it. False when nothing was waiting.
-    bool ReceiveWaiting(HANDLE ComDevice, const std::function<void()>& RaiseReceive, AnsiString& Chunk);
+    // through Raise and logs it. False when nothing was waiting.
+    bool ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, AnsiString& Chunk);
+    // Writes Chunk to the log; a failure raises OnLogError before it is thrown on.
+    void LogChunk(const AnsiString& Chunk, const TRaise& Raise);
     // Reads Waiting bytes, then what keeps arriving, into Chunk: at most
     // InputBuffer bytes unless Waiting alone is more.
     void ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const;
     void StoreChunk(const AnsiString& Chunk);
     void NotifyReceive();
     void NotifyLineStatus();
+    void NotifyLogError();
     // Remembers Lines as the modem lines last seen; true when they changed.
     bool UpdateLineStatus(TLineStatusSet Lines);
     // Whether the open port is still among the present ports.
@@ -376,6 +391,9 @@ private:
     TLineStatusEvent FOnLineStatusChange;
     TConnectEvent FOnConnect;
     TConnectEvent FOnDisconnect;
+    TLogErrorEvent FOnLogError;
+    UnicodeString FFailedLogFile;  // under FLock
+    AnsiString FLogFailure;        // under FLock
 
     // Which connection is current: a thread abandoned by Close must not reset
     // the state of a connection opened after it.
@@ -406,13 +424,14 @@ private:
     void DoExecuteConnect();
     void DoExecuteDisconnect();
     void RaiseConnectEvent(const TConnectEvent& Handler);
-    void DoExecuteReceive();
     void DoExecuteLineStatus();
     bool StopRequested() const { return Terminated() || ComDevice == INVALID_HANDLE_VALUE; }
     void PollLineStatus();
     void PollReceive();
     void CheckPresence();
     void RaiseEvent(void (TComThread::*Raiser)());
+    // Runs Raiser on the main thread, or here when no hand-off is wanted.
+    void Deliver(const std::function<void()>& Raiser);
     // False once Close gave up waiting for this thread and a later connection may exist.
     bool IsCurrent() const;
 

@@ -301,11 +301,15 @@ bool TComThread::IsCurrent() const {
     return Owner->FConnectionId == FConnectionId;
 }
 
-void TComThread::RaiseEvent(void (TComThread::*Raiser)()) {
+void TComThread::Deliver(const std::function<void()>& Raiser) {
     if (Owner->FNeedSynchronization)
-        Synchronize([this, Raiser] { (this->*Raiser)(); });
+        Synchronize(Raiser);
     else
-        (this->*Raiser)();
+        Raiser();
+}
+
+void TComThread::RaiseEvent(void (TComThread::*Raiser)()) {
+    Deliver([this, Raiser] { (this->*Raiser)(); });
 }
 
 void TComThread::DoExecuteConnect() { RaiseConnectEvent(Owner->GetOnConnect()); }

@@ -89,6 +89,10 @@ void TOrvelSerialPort::WriteLog(const AnsiString& str) const {
     if (!AppendToFile(GetLogFile(), entry)) throw EOrvelSerialPortException(MsgInvalidLogFile);
 }
 
+void TOrvelSerialPort::CheckLogFile(const UnicodeString& Path) {
+    if (!AppendToFile(Path, {})) throw EOrvelSerialPortException(MsgInvalidLogFile);
+}
+
 AnsiString TOrvelSerialPort::ReplaceControlChars(const AnsiString& strInput) {
     AnsiString result;
     result.reserve(strInput.size());

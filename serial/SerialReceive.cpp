@@ -39,7 +39,8 @@ void TComThread::PollLineStatus() {
 void TComThread::PollReceive() {
     AnsiString chunk;
     try {
-        if (Owner->ReceiveWaiting(ComDevice, [this] { RaiseEvent(&TComThread::DoExecuteReceive); }, chunk)) return;
+        const auto raise = [this](const std::function<void()>& Notify) { Deliver(Notify); };
+        if (Owner->ReceiveWaiting(ComDevice, raise, chunk)) return;
     } catch (...) {
         // The chunk stays stored; a failing handler or log only ends its delivery.
     }
@@ -55,8 +56,6 @@ void TComThread::CheckPresence() {
     }
 }
 
-void TComThread::DoExecuteReceive() { Owner->NotifyReceive(); }
-
 void TComThread::DoExecuteLineStatus() { Owner->NotifyLineStatus(); }
 
 // ---- reception shared by the loop and ReadBuffer -------------------------------
@@ -68,17 +67,30 @@ DWORD TOrvelSerialPort::WaitingCount(HANDLE ComDevice) const {
     return stat.cbInQue;
 }
 
-bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const std::function<void()>& RaiseReceive,
-                                      AnsiString& Chunk) {
+bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, AnsiString& Chunk) {
     const DWORD waiting = WaitingCount(ComDevice);
     if (waiting == 0) return false;
     TBusyScope receiving(FIsReceiving);
     ReadWaiting(ComDevice, waiting, Chunk);
     if (Chunk.empty()) return true;
     StoreChunk(Chunk);
-    RaiseReceive();
-    if (FLogInput) WriteLog(Chunk);
+    Raise([this] { NotifyReceive(); });
+    if (FLogInput) LogChunk(Chunk, Raise);
     return true;
+}
+
+void TOrvelSerialPort::LogChunk(const AnsiString& Chunk, const TRaise& Raise) {
+    try {
+        WriteLog(Chunk);
+    } catch (const EOrvelSerialPortException& failure) {
+        {
+            std::lock_guard guard(FLock);
+            FFailedLogFile = FLogFile;
+            FLogFailure = failure.what();
+        }
+        if (GetOnLogError()) Raise([this] { NotifyLogError(); });
+        throw;
+    }
 }
 
 // A line discipline holds far less than a driver's input queue (4,095 bytes on
@@ -144,6 +156,19 @@ void TOrvelSerialPort::NotifyLineStatus() {
     handler(this, lines);
 }
 
+void TOrvelSerialPort::NotifyLogError() {
+    const TLogErrorEvent handler = GetOnLogError();
+    if (!handler) return;
+    UnicodeString file;
+    AnsiString message;
+    {
+        std::lock_guard guard(FLock);
+        file = FFailedLogFile;
+        message = FLogFailure;
+    }
+    handler(this, std::move(file), std::move(message));
+}
+
 bool TOrvelSerialPort::UpdateLineStatus(TLineStatusSet Lines) {
     std::lock_guard guard(FLock);
     if (Lines == FLineStatus) return false;
@@ -165,7 +190,8 @@ AnsiString TOrvelSerialPort::ReadBuffer() {
     if (device == INVALID_HANDLE_VALUE) return {};
     AnsiString chunk;
     try {
-        if (ReceiveWaiting(device, [this] { NotifyReceive(); }, chunk)) return chunk;
+        const auto raise = [](const std::function<void()>& Notify) { Notify(); };
+        if (ReceiveWaiting(device, raise, chunk)) return chunk;
     } catch (...) {
         // The chunk was stored before its handler or log failed: it is still the caller's.
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "serial/OrvelSerialPort.h"
 #include "tests/serial/EventRecorder.h"
@@ -80,15 +81,37 @@ TEST_F(SerialLog, ExistingLogIsExtendedAcrossReopenPastByte26) {
     EXPECT_EQ(LogAfter(old.size() + 8), old + std::string("new\x1a", 4) + "more");
 }
 
-TEST_F(SerialLog, AnUnwritableLogLeavesReceptionGoing) {
+TEST_F(SerialLog, AnUnwritableLogLeavesReceptionGoingAndSaysWhichFileFailed) {
     const std::string missing = Dir.File("no-such-dir/input.log");
     Port.SetLogFile(Utf8ToUnicode(missing));
+    std::vector<std::string> failures;
+    Port.SetOnLogError([&](TObject* Sender, UnicodeString File, AnsiString Message) {
+        EXPECT_EQ(Sender, &Port);
+        failures.push_back(UnicodeToUtf8(File) + ": " + Message);
+    });
     Port.Open();
     Deliver("one");
     Deliver("two");
+    ASSERT_TRUE(WaitUntil([&] { return failures.size() == 2; }));
+    EXPECT_EQ(failures[0], missing + ": " + MsgInvalidLogFile);
     EXPECT_EQ(Events.ReceivedBytes(), "onetwo");
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_EQ(Port.IsConnected(), spCOM5);
+}
+
+TEST_F(SerialLog, ALogFileIsCheckedByOpeningItAsTheLogDoes) {
+    EXPECT_NO_THROW(TOrvelSerialPort::CheckLogFile(Utf8ToUnicode(Log)));
+    EXPECT_TRUE(std::filesystem::exists(Log));
+    EXPECT_EQ(FileContents(Log), "");
+    for (const std::string& bad : {Dir.File("no-such-dir/input.log"), Dir.File(""), std::string()}) {
+        SCOPED_TRACE(bad);
+        try {
+            TOrvelSerialPort::CheckLogFile(Utf8ToUnicode(bad));
+            ADD_FAILURE() << "accepted";
+        } catch (const EOrvelSerialPortException& e) {
+            EXPECT_STREQ(e.what(), MsgInvalidLogFile);
+        }
+    }
 }
 
 TEST_F(SerialLog, AnEmptyLogFileNameWritesNothingToStandardOutput) {

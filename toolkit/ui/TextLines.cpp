@@ -29,6 +29,8 @@ TTextLines::TTextLines() { Clear(); }
 
 void TTextLines::Clear() {
     FChunks.clear();
+    FChunkBase = 0;
+    FCheckpointBase = 0;
     FDataEnd = 0;
     FLineData.assign(1, 0);
     FLineCells.assign(1, 0);
@@ -56,8 +58,9 @@ void TTextLines::Append(std::u16string_view Text) {
 
 void TTextLines::PushUnit(char16_t Unit) {
     if (FDataEnd % kCheckpointSpacing == 0) FCheckpoints.push_back(FLineCells.back());
-    if (FDataEnd / kChunkUnits == FChunks.size()) FChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kChunkUnits));
-    FChunks[FDataEnd / kChunkUnits][FDataEnd % kChunkUnits] = Unit;
+    if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size())
+        FChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kChunkUnits));
+    ChunkOf(FDataEnd)[FDataEnd % kChunkUnits] = Unit;
     ++FDataEnd;
     uint64_t& cells = FLineCells.back();
     cells = Advance(cells, Unit);
@@ -93,8 +96,20 @@ void TTextLines::TruncateData(Position From) {
     FRowStart.resize(line + 1);
     FLineCells.back() = cells;
     FDataEnd = FLineData.back() + unit;
-    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing));
-    FChunks.resize(CeilDiv(FDataEnd, kChunkUnits));
+    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
+    FChunks.resize(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase);
+}
+
+void TTextLines::DropFrontLines(std::size_t Lines) {
+    Lines = std::min(Lines, LineCount() - 1);
+    if (Lines == 0) return;
+    FLineData.erase(FLineData.begin(), FLineData.begin() + static_cast<std::ptrdiff_t>(Lines));
+    FLineCells.erase(FLineCells.begin(), FLineCells.begin() + static_cast<std::ptrdiff_t>(Lines));
+    FRowStart.erase(FRowStart.begin(), FRowStart.begin() + static_cast<std::ptrdiff_t>(Lines));
+    const uint64_t first = FLineData.front();
+    for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
+    for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
+        FCheckpoints.pop_front();
 }
 
 // ---- reading -----------------------------------------------------------------
@@ -116,13 +131,13 @@ std::size_t TTextLines::LineAt(Position Where) const {
     return after == 0 ? 0 : after - 1;
 }
 
-char16_t TTextLines::UnitAtData(uint64_t Data) const { return FChunks[Data / kChunkUnits][Data % kChunkUnits]; }
+char16_t TTextLines::UnitAtData(uint64_t Data) const { return ChunkOf(Data)[Data % kChunkUnits]; }
 
 void TTextLines::CopyData(uint64_t From, uint64_t To, std::u16string& Out) const {
     while (From < To) {
         const uint64_t inChunk = From % kChunkUnits;
         const uint64_t count = std::min(To - From, kChunkUnits - inChunk);
-        const char16_t* chunk = FChunks[From / kChunkUnits].get();
+        const char16_t* chunk = ChunkOf(From);
         Out.append(chunk + inChunk, chunk + inChunk + count);
         From += count;
     }
@@ -147,6 +162,45 @@ std::u16string TTextLines::LineText(std::size_t Line) const {
     std::u16string text;
     CopyData(FLineData[Line], LineEndData(Line), text);
     return text;
+}
+
+// ---- finding -----------------------------------------------------------------
+
+std::optional<TTextLines::Position> TTextLines::Find(std::u16string_view Needle, Position From, bool Forward) const {
+    if (Needle.empty()) return std::nullopt;
+    From = std::min(From, Length());
+    std::u16string window;
+    const std::size_t startLine = LineAt(From);
+    const uint64_t startUnit = From - LineStart(startLine);
+    for (std::size_t line = startLine; line < LineCount(); Forward ? ++line : --line) {
+        const uint64_t first = Forward && line == startLine ? startUnit : 0;
+        const uint64_t last = !Forward && line == startLine ? startUnit : LineLength(line);
+        const uint64_t data = FLineData[line];
+        if (const auto found = FindInData(data + first, data + last, Needle, Forward, window))
+            return LineStart(line) + (*found - data);
+        if (line == 0 && !Forward) break;
+    }
+    return std::nullopt;
+}
+
+// Searches a window of the data at a time, windows overlapping by the
+// needle's length less one, so that a long line is never copied whole.
+std::optional<uint64_t> TTextLines::FindInData(uint64_t From, uint64_t To, std::u16string_view Needle, bool Forward,
+                                               std::u16string& Window) const {
+    const uint64_t overlap = Needle.size() - 1;
+    for (uint64_t start = From, end = To; end - start >= Needle.size();) {
+        const uint64_t lo = Forward ? start : end - std::min(end - start, kChunkUnits + overlap);
+        const uint64_t hi = Forward ? std::min(end, start + kChunkUnits + overlap) : end;
+        Window.clear();
+        CopyData(lo, hi, Window);
+        const auto found = Forward ? std::search(Window.begin(), Window.end(), Needle.begin(), Needle.end())
+                                   : std::find_end(Window.begin(), Window.end(), Needle.begin(), Needle.end());
+        if (found != Window.end()) return lo + static_cast<uint64_t>(found - Window.begin());
+        if (Forward ? hi == end : lo == start) break;
+        if (Forward) start = hi - overlap;
+        else end = lo + overlap;
+    }
+    return std::nullopt;
 }
 
 // ---- cells and rows ----------------------------------------------------------
@@ -208,11 +262,12 @@ std::pair<uint64_t, uint64_t> TTextLines::ResumePoint(std::size_t Line, uint64_t
     const uint64_t start = FLineData[Line];
     const uint64_t end = std::min(LineEndData(Line), start + Unit);
     const uint64_t first = CeilDiv(start, kCheckpointSpacing);
-    const uint64_t last = std::min<uint64_t>(CeilDiv(end, kCheckpointSpacing), FCheckpoints.size());
+    const uint64_t last = std::min<uint64_t>(CeilDiv(end, kCheckpointSpacing), FCheckpointBase + FCheckpoints.size());
     if (first >= last) return {start, 0};
-    const uint64_t after = PartitionPoint(first, last, [&](uint64_t k) { return FCheckpoints[k] < Cell; });
+    const auto checkpoint = [&](uint64_t k) { return FCheckpoints[k - FCheckpointBase]; };
+    const uint64_t after = PartitionPoint(first, last, [&](uint64_t k) { return checkpoint(k) < Cell; });
     if (after == first) return {start, 0};
-    return {(after - 1) * kCheckpointSpacing, FCheckpoints[after - 1]};
+    return {(after - 1) * kCheckpointSpacing, checkpoint(after - 1)};
 }
 
 uint64_t TTextLines::CellOf(std::size_t Line, uint64_t Unit) const {

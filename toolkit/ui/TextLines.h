@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,9 @@ public:
     // Replaces the text from From to To; a "\n", "\r" or "\r\n" in Text ends a line.
     void Replace(Position From, Position To, std::u16string_view Text);
     void Clear();
+    // Drops the first Lines lines (never the last one); positions after them
+    // move back by what was dropped. Costs what is dropped.
+    void DropFrontLines(std::size_t Lines);
 
     Position Length() const;
     std::size_t LineCount() const { return FLineData.size(); }
@@ -46,6 +50,9 @@ public:
     std::u16string Text(Position From, Position To) const;
     std::u16string Text() const { return Text(0, Length()); }
     std::u16string LineText(std::size_t Line) const;
+    // Where Needle next stands inside one line: the first place at or after
+    // From, or (backwards) the last one that ends at or before From.
+    std::optional<Position> Find(std::u16string_view Needle, Position From, bool Forward) const;
     char16_t At(std::size_t Line, uint64_t Unit) const { return UnitAtData(FLineData[Line] + Unit); }
 
     // 0 columns: lines are not wrapped.
@@ -78,7 +85,10 @@ public:
 private:
     static constexpr uint64_t kChunkUnits = uint64_t{1} << 16;
 
+    std::optional<uint64_t> FindInData(uint64_t From, uint64_t To, std::u16string_view Needle, bool Forward,
+                                       std::u16string& Window) const;
     char16_t UnitAtData(uint64_t Data) const;
+    char16_t* ChunkOf(uint64_t Data) const { return FChunks[Data / kChunkUnits - FChunkBase].get(); }
     void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
     void PushUnit(char16_t Unit);
     void EndLine();
@@ -96,11 +106,13 @@ private:
     void ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const;
 
     std::deque<std::unique_ptr<char16_t[]>> FChunks;
+    uint64_t FChunkBase = 0;             // chunks released from the front
     uint64_t FDataEnd = 0;               // units stored
     std::deque<uint64_t> FLineData;      // data offset where each line starts
     std::deque<uint64_t> FLineCells;     // cells each line takes
     std::deque<uint64_t> FRowStart;      // rows before each line
     std::deque<uint64_t> FCheckpoints;   // line cells before the unit at each multiple of kCheckpointSpacing
+    uint64_t FCheckpointBase = 0;        // checkpoints dropped from the front
     uint64_t FColumns = 0;
     uint64_t FWidest = 0;
     std::vector<uint64_t> FTabStops{8};

@@ -50,8 +50,43 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
 void TTextView::AppendText(std::u16string_view Text) {
     if (Text.empty()) return;
     FLines.Append(Text);
+    KeepLineLimit();
     UpdateScrollBars();
     viewport()->update();
+}
+
+void TTextView::SetLineLimit(std::size_t Lines) {
+    FLineLimit = Lines;
+    KeepLineLimit();
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TTextView::KeepLineLimit() {
+    if (FLineLimit == 0 || FLines.LineCount() <= FLineLimit) return;
+    const std::size_t dropped = FLines.LineCount() - FLineLimit;
+    const Position units = FLines.LineStart(dropped);
+    const uint64_t rows = FLines.FirstRowOf(dropped);
+    const uint64_t top = TopRow();
+    FLines.DropFrontLines(dropped);
+    FAnchor = FAnchor > units ? FAnchor - units : 0;
+    FCaret = FCaret > units ? FCaret - units : 0;
+    if (FFollow) return;
+    // What the user reads stays put; the rows above it are gone.
+    UpdateScrollBars();
+    FMovingScrollBars = true;
+    SetTopRow(top > rows ? top - rows : 0);
+    FMovingScrollBars = false;
+}
+
+bool TTextView::Find(std::u16string_view Needle, bool Forward) {
+    const Position from = Forward ? std::max(FAnchor, FCaret) : std::min(FAnchor, FCaret);
+    auto found = FLines.Find(Needle, from, Forward);
+    if (!found) found = FLines.Find(Needle, Forward ? 0 : Length(), Forward);
+    if (!found) return false;
+    FAnchor = *found;
+    MoveCaret(*found + Needle.size(), true);
+    return true;
 }
 
 void TTextView::SetText(std::u16string_view Text) {

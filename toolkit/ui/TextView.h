@@ -28,6 +28,14 @@ public:
     void SetText(std::u16string_view Text);
     // Empties the text and follows the end again.
     void Clear();
+    // Keeps at most Lines lines (0: all of them), dropping the oldest as text
+    // arrives; the rows in view stay where they are unless they are dropped.
+    void SetLineLimit(std::size_t Lines);
+    std::size_t LineLimit() const { return FLineLimit; }
+    // Selects the next place where Needle stands after the selection (or the
+    // previous one before it), wrapping round, and scrolls it into view.
+    // False when the text holds no Needle.
+    bool Find(std::u16string_view Needle, bool Forward);
 
     Position CaretPosition() const { return FCaret; }
     Position AnchorPosition() const { return FAnchor; }
@@ -95,6 +103,7 @@ private:
     Position StepForward(Position Where) const;
     void DeleteSelectionOr(Position From, Position To);
     void SelectWordAt(Position Where);
+    void KeepLineLimit();
 
     TTextLines FLines;
     Position FAnchor = 0;
@@ -104,6 +113,7 @@ private:
     bool FWrapping = true;
     bool FTabChangesFocus = false;
     bool FSelecting = false;
+    std::size_t FLineLimit = 0;
     QList<int> FTabStopPixels;
     qreal FCellWidth = 8;
     int FRowHeight = 16;

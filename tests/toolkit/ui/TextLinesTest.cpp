@@ -220,3 +220,54 @@ TEST(TextLines, ClearStartsOver) {
     lines.Append(u"\nx");  // no pending carriage return survives Clear
     EXPECT_EQ(lines.Text(), u"\nx");
 }
+
+// Enough text for several chunks, dropped from the front in steps while more
+// arrives; what is left lays out as the model of the lines that are left.
+TEST(TextLines, DropsItsOldestLinesAndLaysOutTheRestAsBefore) {
+    std::mt19937 random(23);
+    TTextLines lines;
+    lines.SetColumns(80);
+    std::u16string model;
+    for (int step = 0; step < 4; ++step) {
+        SCOPED_TRACE(step);
+        // Ends in a long line, so its checkpoints are used after the drop.
+        const std::u16string piece = RandomText(random, 70000, true) + RandomText(random, 1500, false);
+        lines.Append(piece);
+        model = Normalised(model + piece);
+        const std::size_t drop = lines.LineCount() / 2;
+        lines.DropFrontLines(drop);
+        for (std::size_t i = 0; i < drop; ++i) model.erase(0, model.find(u'\n') + 1);
+        ExpectLayout(lines, model, 80, 8);
+    }
+    lines.DropFrontLines(lines.LineCount());  // the last line always stays
+    EXPECT_EQ(lines.LineCount(), 1u);
+    EXPECT_EQ(lines.Text(), SplitLines(model).back());
+}
+
+// Found as the text joined with "\n" finds it: a needle never spans a line end.
+TEST(TextLines, FindsForwardAndBackwardAsTheJoinedTextDoes) {
+    std::mt19937 random(31);
+    for (const bool lineEnds : {true, false}) {
+        SCOPED_TRACE(testing::Message() << "line ends " << lineEnds);
+        std::u16string raw = RandomText(random, 3 * 65536, lineEnds);
+        // A needle across the boundary of two search windows, and at the very end.
+        raw.replace(65536 - 3, 6, u"needle");
+        raw += u"needle";
+        TTextLines lines;
+        lines.Append(raw);
+        const std::u16string text = Normalised(raw);
+        for (const std::u16string needle : {u"needle", u"ab", u"a", u"\U0001F600X", u"missing"}) {
+            for (int i = 0; i < 40; ++i) {
+                const std::size_t from = i == 0 ? 0 : i == 1 ? text.size() : random() % text.size();
+                SCOPED_TRACE(testing::Message() << "from " << from);
+                const std::size_t forward = text.find(needle, from);
+                const std::size_t backward = from >= needle.size() ? text.rfind(needle, from - needle.size()) : std::u16string::npos;
+                const auto found = lines.Find(needle, from, true);
+                EXPECT_EQ(found ? *found : std::u16string::npos, forward);
+                const auto foundBack = lines.Find(needle, from, false);
+                EXPECT_EQ(foundBack ? *foundBack : std::u16string::npos, backward);
+            }
+        }
+        EXPECT_FALSE(lines.Find(u"", 0, true));
+    }
+}

@@ -83,6 +83,49 @@ TEST_F(TextView, StaysPutWhileTheUserReadsBackAndFollowsAgainAtTheEnd) {
     EXPECT_TRUE(AtTheEnd());
 }
 
+// Wrapped lines, so the rows dropped are more than the lines.
+TEST_F(TextView, ALineLimitDropsTheOldestLinesWithoutMovingWhatTheUserReads) {
+    AppendLines(300, std::u16string(60, u'x'));
+    View->SetLineLimit(200);
+    EXPECT_EQ(View->Lines().LineCount(), 200u);
+    EXPECT_TRUE(AtTheEnd());
+    View->SetSelection(View->Lines().LineStart(150), View->Lines().LineStart(150) + 4);
+
+    View->verticalScrollBar()->setValue(View->verticalScrollBar()->maximum() / 2);
+    const std::u16string reading = View->Lines().LineText(View->Lines().LineOfRow(View->TopRow()));
+    const std::u16string selected = View->SelectedText();
+    AppendLines(20, u"new ");
+    EXPECT_EQ(View->Lines().LineCount(), 200u);
+    EXPECT_EQ(View->Lines().LineText(View->Lines().LineOfRow(View->TopRow())), reading);
+    EXPECT_EQ(View->SelectedText(), selected);
+    EXPECT_FALSE(View->FollowsEnd());
+
+    View->SetLineLimit(0);
+    AppendLines(50);
+    EXPECT_EQ(View->Lines().LineCount(), 250u);
+}
+
+TEST_F(TextView, FindSelectsTheNextMatchRoundTheEndAndShowsIt) {
+    AppendLines(200);
+    View->SetSelection(0, 0);
+    ASSERT_TRUE(View->Find(u"line 150", true));
+    EXPECT_EQ(View->SelectedText(), u"line 150");
+    EXPECT_EQ(View->Lines().LineAt(View->AnchorPosition()), 150u);
+    const uint64_t row = View->Lines().FirstRowOf(150);
+    EXPECT_LE(View->TopRow(), row);
+    EXPECT_GT(View->TopRow() + View->VisibleRows(), row);
+
+    ASSERT_TRUE(View->Find(u"line 15", true));  // line 150 itself is behind the caret
+    EXPECT_EQ(View->Lines().LineAt(View->AnchorPosition()), 151u);
+    ASSERT_TRUE(View->Find(u"line 15", false));
+    EXPECT_EQ(View->Lines().LineAt(View->AnchorPosition()), 150u);
+    View->SetSelection(View->Length(), View->Length());
+    ASSERT_TRUE(View->Find(u"line 15", true));  // round the end
+    EXPECT_EQ(View->Lines().LineAt(View->AnchorPosition()), 15u);
+    EXPECT_FALSE(View->Find(u"nowhere", true));
+    EXPECT_EQ(View->Lines().LineAt(View->AnchorPosition()), 15u);
+}
+
 TEST_F(TextView, AResizeKeepsTheLineTheUserIsReading) {
     AppendLines(300, std::u16string(60, u'x'));
     View->verticalScrollBar()->setValue(100);
