@@ -25,6 +25,26 @@ uint64_t PartitionPoint(uint64_t Low, uint64_t High, Pred&& Holds) {
 
 }  // namespace
 
+void TUnitChunk::Set(std::size_t Index, char16_t Unit) {
+    if (!FWide && Unit > 0xFF) {
+        // The first unit that needs two bytes: the units before it move over.
+        FWide = std::make_unique_for_overwrite<char16_t[]>(FCapacity);
+        if (FNarrow) std::copy(FNarrow.get(), FNarrow.get() + Index, FWide.get());
+        FNarrow.reset();
+    }
+    if (FWide) {
+        FWide[Index] = Unit;
+        return;
+    }
+    if (!FNarrow) FNarrow = std::make_unique_for_overwrite<uint8_t[]>(FCapacity);
+    FNarrow[Index] = static_cast<uint8_t>(Unit);
+}
+
+void TUnitChunk::CopyTo(std::size_t From, std::size_t Count, std::u16string& Out) const {
+    if (FWide) Out.append(FWide.get() + From, FWide.get() + From + Count);
+    else Out.append(FNarrow.get() + From, FNarrow.get() + From + Count);
+}
+
 TTextLines::TTextLines() { Clear(); }
 
 void TTextLines::Clear() {
@@ -58,9 +78,8 @@ void TTextLines::Append(std::u16string_view Text) {
 
 void TTextLines::PushUnit(char16_t Unit) {
     if (FDataEnd % kCheckpointSpacing == 0) FCheckpoints.push_back(FLineCells.back());
-    if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size())
-        FChunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kChunkUnits));
-    ChunkOf(FDataEnd)[FDataEnd % kChunkUnits] = Unit;
+    if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size()) FChunks.emplace_back(kChunkUnits);
+    FChunks[FDataEnd / kChunkUnits - FChunkBase].Set(FDataEnd % kChunkUnits, Unit);
     ++FDataEnd;
     uint64_t& cells = FLineCells.back();
     cells = Advance(cells, Unit);
@@ -97,7 +116,7 @@ void TTextLines::TruncateData(Position From) {
     FLineCells.back() = cells;
     FDataEnd = FLineData.back() + unit;
     FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
-    FChunks.resize(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase);
+    FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
 
 void TTextLines::DropFrontLines(std::size_t Lines) {
@@ -131,14 +150,13 @@ std::size_t TTextLines::LineAt(Position Where) const {
     return after == 0 ? 0 : after - 1;
 }
 
-char16_t TTextLines::UnitAtData(uint64_t Data) const { return ChunkOf(Data)[Data % kChunkUnits]; }
+char16_t TTextLines::UnitAtData(uint64_t Data) const { return ChunkOf(Data).Get(Data % kChunkUnits); }
 
 void TTextLines::CopyData(uint64_t From, uint64_t To, std::u16string& Out) const {
     while (From < To) {
         const uint64_t inChunk = From % kChunkUnits;
         const uint64_t count = std::min(To - From, kChunkUnits - inChunk);
-        const char16_t* chunk = ChunkOf(From);
-        Out.append(chunk + inChunk, chunk + inChunk + count);
+        ChunkOf(From).CopyTo(inChunk, count, Out);
         From += count;
     }
 }

@@ -13,6 +13,22 @@
 #include <string_view>
 #include <vector>
 
+// A run of text units that takes one byte a unit while every unit fits in
+// one (a device that sends ASCII or Latin-1), and two from the first that
+// does not on. Units are set in order, each once.
+class TUnitChunk {
+public:
+    explicit TUnitChunk(std::size_t Capacity) : FCapacity(Capacity) {}
+    char16_t Get(std::size_t Index) const { return FWide ? FWide[Index] : FNarrow[Index]; }
+    void Set(std::size_t Index, char16_t Unit);
+    void CopyTo(std::size_t From, std::size_t Count, std::u16string& Out) const;
+
+private:
+    std::size_t FCapacity;
+    std::unique_ptr<uint8_t[]> FNarrow;
+    std::unique_ptr<char16_t[]> FWide;
+};
+
 class TTextLines {
 public:
     // Places in the text: one per UTF-16 unit and one per line end, as in the
@@ -88,7 +104,7 @@ private:
     std::optional<uint64_t> FindInData(uint64_t From, uint64_t To, std::u16string_view Needle, bool Forward,
                                        std::u16string& Window) const;
     char16_t UnitAtData(uint64_t Data) const;
-    char16_t* ChunkOf(uint64_t Data) const { return FChunks[Data / kChunkUnits - FChunkBase].get(); }
+    const TUnitChunk& ChunkOf(uint64_t Data) const { return FChunks[Data / kChunkUnits - FChunkBase]; }
     void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
     void PushUnit(char16_t Unit);
     void EndLine();
@@ -105,7 +121,7 @@ private:
     // Fills Row from the unit at Data, whose cell is Cell, to the end of the row at InLine.
     void ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const;
 
-    std::deque<std::unique_ptr<char16_t[]>> FChunks;
+    std::deque<TUnitChunk> FChunks;
     uint64_t FChunkBase = 0;             // chunks released from the front
     uint64_t FDataEnd = 0;               // units stored
     std::deque<uint64_t> FLineData;      // data offset where each line starts

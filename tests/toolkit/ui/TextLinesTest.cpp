@@ -271,3 +271,16 @@ TEST(TextLines, FindsForwardAndBackwardAsTheJoinedTextDoes) {
         EXPECT_FALSE(lines.Find(u"", 0, true));
     }
 }
+
+TEST(TextLines, KeepsEveryUnitWhenAChunkOfNarrowUnitsMeetsAWideOne) {
+    // One byte a unit up to the euro sign, two from there on; the first chunk stays narrow.
+    std::u16string text(70000, u'a');
+    text += u"\u00e9\u00ff\u20ac\U0001F600b";
+    TTextLines lines;
+    lines.Append(text.substr(0, 70001));
+    lines.Append(text.substr(70001));
+    EXPECT_EQ(lines.Text(), text);
+    EXPECT_EQ(lines.At(0, 70002), u'\u20ac');
+    lines.Replace(69999, 70003, u"\u00e9");
+    EXPECT_EQ(lines.Text(), std::u16string(69999, u'a') + u"\u00e9\U0001F600b");
+}
