@@ -2,10 +2,27 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QStringList>
+
+namespace {
+
+// The usual order of a desktop program's menus, whichever part asks first.
+const QStringList kMenuOrder{QStringLiteral("&File"), QStringLiteral("&View"), QStringLiteral("&Port")};
+
+}  // namespace
 
 QMenu& ConsoleMenu(TForm& Form, const QString& Title) {
     QMenuBar& bar = *Form.MenuBar();
-    for (QAction* action : bar.actions())
+    const auto rank = [](const QString& Text) {
+        const auto index = kMenuOrder.indexOf(Text);
+        return index < 0 ? kMenuOrder.size() : index;
+    };
+    QAction* before = nullptr;
+    for (QAction* action : bar.actions()) {
         if (action->menu() && action->text() == Title) return *action->menu();
-    return *bar.addMenu(Title);
+        if (!before && rank(action->text()) > rank(Title)) before = action;
+    }
+    auto* menu = new QMenu(Title, &bar);
+    bar.insertMenu(before, menu);
+    return *menu;
 }

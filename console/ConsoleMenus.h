@@ -10,5 +10,5 @@
 class QMenu;
 
 // The menu of the window's menu bar with that title ("&File"), made on first
-// use; menus stand in the order they were first asked for.
+// use; File, View and Port stand in that order, any other menu after them.
 QMenu& ConsoleMenu(TForm& Form, const QString& Title);

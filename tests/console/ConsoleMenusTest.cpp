@@ -20,7 +20,7 @@ TEST_F(ConsoleMenus, SitAboveAClientAreaOfTheFormFilesSize) {
     QMenuBar& bar = *Form->MenuBar();
     QStringList titles;
     for (const QAction* menu : bar.actions()) titles << menu->text();
-    EXPECT_EQ(titles, (QStringList{"&File", "&Port", "&View"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Port"}));
     EXPECT_EQ(Form->GetClientWidth(), 622);
     EXPECT_EQ(Form->GetClientHeight(), 341);
     EXPECT_EQ(Form->Widget()->geometry().top(), bar.geometry().bottom() + 1);
