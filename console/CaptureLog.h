@@ -20,6 +20,7 @@ public:
     void Stop();
     bool Logging() const { return !FPath.isEmpty(); }
     void SetDated(bool Dated);
+    bool Dated() const { return FForm.OrvelSerialPort1->GetLogDateTime(); }
     // Writes the received area's text to Path as UTF-8; raises when it cannot.
     void SaveReceived(const QString& Path) const;
     // What the window said when a log stopped by itself.

@@ -6,7 +6,10 @@
 #include <QRegularExpression>
 #include <cstdio>
 
+#include "console/CaptureLog.h"
 #include "console/ConsoleMenus.h"
+#include "console/FormParts.h"
+#include "console/ReceivedViews.h"
 
 namespace {
 
@@ -18,7 +21,12 @@ const QString kSendCRKey = QStringLiteral("Session/SendCarriageReturn");
 const QString kPlaceKey = QStringLiteral("Window/Place");
 const QString kClientSizeKey = QStringLiteral("Window/ClientSize");
 const QString kHistoryKey = QStringLiteral("History/Commands");
-// The options of the received area's views are stored in a group "View" of their own.
+const QString kTimestampsKey = QStringLiteral("View/Timestamps");
+const QString kControlsKey = QStringLiteral("View/ShowControlCharacters");
+const QString kControlLineEndsKey = QStringLiteral("View/ControlLineEnds");
+const QString kHexKey = QStringLiteral("View/HexView");
+const QString kKeepLinesKey = QStringLiteral("View/KeepLines");
+const QString kLogDatedKey = QStringLiteral("Log/WithDateAndTime");
 
 constexpr qsizetype kHistoryLength = 256;
 
@@ -61,6 +69,7 @@ void TSessionSettings::Load() {
     const QVariant sendCR = FStore.value(kSendCRKey);
     if (sendCR.isValid()) FForm.ck_sendCR->SetChecked(sendCR.toBool());
     RestoreWindow(FStore.value(kPlaceKey).toPoint(), FStore.value(kClientSizeKey).toSize());
+    LoadViewOptions();
     for (const QString& command : FStore.value(kHistoryKey).toStringList().mid(0, kHistoryLength))
         FForm.Addtolist(UnicodeToAnsi(FromQString(command)));
 }
@@ -96,6 +105,28 @@ void TSessionSettings::ApplyBaudRate(const QString& Rate) {
     if (const TNotifyEvent& change = FForm.cb_Baud->GetOnChange()) change(FForm.cb_Baud);
 }
 
+void TSessionSettings::LoadViewOptions() {
+    TReceivedViews& views = FormPart<TReceivedViews>(FForm, "ReceivedViews");
+    views.SetShowControls(FStore.value(kControlsKey, false).toBool());
+    views.SetControlLineEnds(FStore.value(kControlLineEndsKey, false).toBool());
+    views.SetTimestamps(FStore.value(kTimestampsKey, false).toBool());
+    views.SetHexView(FStore.value(kHexKey, false).toBool());
+    bool number = false;
+    const qulonglong lines = FStore.value(kKeepLinesKey, 0).toULongLong(&number);
+    if (number) views.SetScrollback(lines);
+    FormPart<TCaptureLog>(FForm, "CaptureLog").SetDated(FStore.value(kLogDatedKey, false).toBool());
+}
+
+void TSessionSettings::SaveViewOptions() {
+    const TReceivedViews& views = FormPart<TReceivedViews>(FForm, "ReceivedViews");
+    FStore.setValue(kControlsKey, views.ShowControls());
+    FStore.setValue(kControlLineEndsKey, views.ControlLineEnds());
+    FStore.setValue(kTimestampsKey, views.Timestamps());
+    FStore.setValue(kHexKey, views.HexView());
+    FStore.setValue(kKeepLinesKey, static_cast<qulonglong>(views.Scrollback()));
+    FStore.setValue(kLogDatedKey, FormPart<TCaptureLog>(FForm, "CaptureLog").Dated());
+}
+
 void TSessionSettings::Save() {
     if (!FWritable) return;
     FStore.setValue(kFormatKey, kFormat);
@@ -104,6 +135,7 @@ void TSessionSettings::Save() {
     FStore.setValue(kSendCRKey, FForm.ck_sendCR->GetChecked());
     FStore.setValue(kPlaceKey, FForm.Frame()->pos());
     FStore.setValue(kClientSizeKey, FForm.Widget()->size());
+    SaveViewOptions();
     QStringList history;
     for (const AnsiString& command : FForm.History()) history.append(ToQString(AnsiToUnicode(command)));
     FStore.setValue(kHistoryKey, history);

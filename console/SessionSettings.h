@@ -1,6 +1,7 @@
 #pragma once
 // What the console remembers between runs, per user: the port, the baud
-// rate, "Send Carriage Return", the window's geometry and the last commands.
+// rate, "Send Carriage Return", the window's geometry, the options of the
+// received area's views and of the log, and the last commands.
 
 #include <QSettings>
 #include <QString>
@@ -24,6 +25,8 @@ private:
     void RestoreWindow(const QPoint& Place, const QSize& ClientSize);
     void ChoosePort(const QString& Name);
     void ApplyBaudRate(const QString& Rate);
+    void LoadViewOptions();
+    void SaveViewOptions();
     void Warn(const QString& Problem) const;
 
     TForm3& FForm;

@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QSettings>
 
+#include "console/CaptureLog.h"
+#include "console/ReceivedViews.h"
 #include "console/SessionSettings.h"
 #include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/Pty.h"
@@ -76,6 +78,33 @@ TEST_F(SessionSettings, TheNextRunStartsWithThePortRateOptionsPlaceAndHistory) {
     Form->cmd->SetEnabled(true);
     QTest::keyClick(Form->cmd->Widget(), Qt::Key_Up);
     EXPECT_EQ(ToQString(Form->cmd->GetText()), "two");
+}
+
+TEST_F(SessionSettings, TheNextRunShowsReceivedDataAsTheLastOneDid) {
+    auto& views = Part<TReceivedViews>("ReceivedViews");
+    views.SetShowControls(true);
+    views.SetControlLineEnds(true);
+    views.SetTimestamps(true);
+    views.SetHexView(true);
+    views.SetScrollback(5000);
+    Part<TCaptureLog>("CaptureLog").SetDated(true);
+
+    Restart();
+    auto& again = Part<TReceivedViews>("ReceivedViews");
+    EXPECT_TRUE(again.ShowControls());
+    EXPECT_TRUE(again.ControlLineEnds());
+    EXPECT_TRUE(again.Timestamps());
+    EXPECT_TRUE(again.HexView());
+    EXPECT_EQ(again.Scrollback(), 5000u);
+    EXPECT_TRUE(Form->OrvelSerialPort1->GetLogDateTime());
+    EXPECT_TRUE(MenuItem("&View", "Show &control characters")->isChecked());
+
+    // Switched off again, they stay off.
+    again.SetHexView(false);
+    again.SetScrollback(0);
+    Restart();
+    EXPECT_FALSE(Part<TReceivedViews>("ReceivedViews").HexView());
+    EXPECT_EQ(Part<TReceivedViews>("ReceivedViews").Scrollback(), 0u);
 }
 
 TEST_F(SessionSettings, KeepsTheLast256Commands) {
