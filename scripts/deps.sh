@@ -6,11 +6,12 @@ ostra_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
 )
-# What the tests add: GoogleTest, and the Windows cross build run under Wine
-# against a pair of virtual COM ports.
+# What the tests add: GoogleTest, and the Windows cross build (with a Qt built
+# from Debian's source) run under Wine against a pair of virtual COM ports and
+# on a virtual display.
 ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64 wine wine64 socat
+  g++-mingw-w64-x86-64 wine wine64 socat xvfb dpkg-dev
 )
 
 ostra_install_missing() {
