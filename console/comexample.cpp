@@ -36,7 +36,6 @@ private:
     TMemoStrings& FLines;
 };
 
-#ifndef _WIN32
 // How many bytes at the end of Bytes start a UTF-8 character that is not complete yet.
 std::size_t IncompleteUtf8Tail(const AnsiString& Bytes) {
     for (std::size_t back = 1; back <= 3 && back <= Bytes.size(); ++back) {
@@ -49,7 +48,6 @@ std::size_t IncompleteUtf8Tail(const AnsiString& Bytes) {
     }
     return 0;
 }
-#endif
 
 void RegisterConsoleClasses() {
     static const bool registered = [] {
@@ -358,13 +356,10 @@ void TForm3::b_clearClick(TObject*) { Memo1->Clear(); }
 
 UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
     AnsiString bytes = FPartialCharacter + Buffer;
-#ifdef _WIN32
-    FPartialCharacter.clear();
-#else
-    // The system code page is UTF-8 here, and a block may end inside a character.
-    FPartialCharacter = bytes.substr(bytes.size() - IncompleteUtf8Tail(bytes));
-    bytes.resize(bytes.size() - FPartialCharacter.size());
-#endif
+    // A block may end inside a character of UTF-8; it waits for the rest.
+    const std::size_t partial = AnsiCodePageIsUtf8() ? IncompleteUtf8Tail(bytes) : 0;
+    FPartialCharacter = bytes.substr(bytes.size() - partial);
+    bytes.resize(bytes.size() - partial);
     return AnsiToUnicode(bytes);
 }
 

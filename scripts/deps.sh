@@ -9,12 +9,12 @@ ostra_packages=(
 # What making the Debian package adds (CPack's dependency list comes from
 # dpkg-shlibdeps, which finds the programs with file).
 ostra_package_packages=(dpkg-dev file)
-# What the tests add: GoogleTest, the Windows cross build run under Wine
-# against a pair of virtual COM ports, and the package and the tools that
-# check it.
+# What the tests add: GoogleTest, the Windows cross build (with a Qt built
+# from Debian's source) run under Wine against a pair of virtual COM ports and
+# on a virtual display, and the package and the tools that check it.
 ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64 wine wine64 socat
+  g++-mingw-w64-x86-64 wine wine64 socat xvfb
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )
 

@@ -1,5 +1,6 @@
-// The console window on the offscreen platform, with a pseudo-terminal as the
-// device behind COM5.
+// The console window on the offscreen platform, with the far end of a cable
+// (a pseudo-terminal on Linux, the other port of a null-modem pair on Windows)
+// as the device behind COM5.
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,17 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "console/comexample.h"
-#include "tests/console/ConsoleTestSupport.h"
+#include "tests/support/FarEnd.h"
+#include "tests/support/Process.h"
+#ifndef _WIN32
 #include "tests/support/Pty.h"
+#endif
 #include "toolkit/core/Thread.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/ExceptionHandler.h"
@@ -26,17 +31,52 @@
 
 namespace {
 
+// Runs the event loop and the hand-offs of the receive thread until Condition
+// holds or 10 seconds have passed.
+bool Pump(const std::function<bool()>& Condition) {
+    const QDeadlineTimer deadline(10000);
+    while (!Condition()) {
+        if (deadline.hasExpired()) return false;
+        Application->ProcessMessages();
+        CheckSynchronize(10);
+    }
+    return true;
+}
+
 QString Text(const UnicodeString& S) { return ToQString(S); }
 
-class ConsoleWindow : public TConsoleTest {
+bool IsAscii(const std::string& Bytes) {
+    return std::ranges::all_of(Bytes, [](char C) { return static_cast<unsigned char>(C) < 0x80; });
+}
+
+class ConsoleWindow : public testing::Test {
 protected:
     void SetUp() override {
-        TConsoleTest::SetUp();
-        ShowWindow();
+        Application->Initialize();
+        SetExceptionHandler([this](std::exception_ptr Error) {
+            try {
+                std::rethrow_exception(Error);
+            } catch (const std::exception& e) {
+                Errors.emplace_back(e.what());
+            }
+        });
+        Form = new TForm3(nullptr);
+        Form->InitializeForm();
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->Widget()));
     }
 
-    void Click(TControl* Control) { TConsoleTest::Click(*Control); }
-    void Connect(const char16_t* Port = u"COM5") { TConsoleTest::Connect(Port); }
+    void TearDown() override {
+        delete Form;
+        SetExceptionHandler(nullptr);
+    }
+
+    void Click(TControl* Control) { QTest::mouseClick(Control->Widget(), Qt::LeftButton); }
+
+    void Connect(const char16_t* Port = u"COM5") {
+        Form->cb_portlist->SetText(Port);
+        Click(Form->b_Connect);
+    }
 
     void Type(TWinControl* Control, const QString& Keys) { QTest::keyClicks(Control->Widget(), Keys); }
     void Press(TWinControl* Control, Qt::Key Key) { QTest::keyClick(Control->Widget(), Key); }
@@ -53,9 +93,13 @@ protected:
         EXPECT_EQ(Form->OrvelSerialPort1->IsConnected(), spNone);
     }
 
-    TPty Pty;
+#ifndef _WIN32
     TPty SecondPty;
-    TPortMap Map{"COM5=" + Pty.SlavePath() + ";COM6=/nonexistent/ostra-port;ttyOSTRA=" + SecondPty.SlavePath()};
+    TPortMap Map{"COM9=/nonexistent/ostra-port;ttyOSTRA=" + SecondPty.SlavePath()};
+#endif
+    TFarEnd Device{"COM5"};
+    TForm3* Form = nullptr;
+    std::vector<std::string> Errors;
 };
 
 // ---- the window as loaded -----------------------------------------------------
@@ -128,8 +172,12 @@ TEST_F(ConsoleWindow, ListsThePortsInNumberOrderWithTheFirstChosen) {
         return -1;
     };
     ASSERT_GE(position("COM5"), 0);
+    EXPECT_EQ(position("COM9"), -1);  // its device does not exist
+#ifdef _WIN32
+    EXPECT_LT(position("COM5"), position("COM6"));  // the cable's other end
+#else
     EXPECT_LT(position("COM5"), position("ttyOSTRA"));
-    EXPECT_EQ(position("COM6"), -1);  // its device does not exist
+#endif
     EXPECT_EQ(Form->cb_portlist->GetItemIndex(), 0);
     EXPECT_EQ(UnicodeToAnsi(Form->cb_portlist->GetText()), names[0]);
 }
@@ -178,12 +226,14 @@ TEST_F(ConsoleWindow, ConnectAndDisconnectToggleCaptionLedAndCommandControls) {
     ExpectDisconnected();
 }
 
+#ifndef _WIN32  // Windows names every port itself
 TEST_F(ConsoleWindow, ConnectsToAPortWithANameOfItsOwn) {
     Connect(u"ttyOSTRA");
     ASSERT_TRUE(Form->Connected()) << (Errors.empty() ? "" : Errors.front());
     Form->OrvelSerialPort1->SendString("x");
     EXPECT_EQ(SecondPty.Receive(1), "x");
 }
+#endif
 
 struct TFailedConnect {
     const char16_t* Port;
@@ -205,7 +255,7 @@ TEST_P(FailedConnect, ShowsWhyAndStaysDisconnected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ports, FailedConnect,
-                         testing::Values(TFailedConnect{u"COM6", "Cannot connect to COM6"},
+                         testing::Values(TFailedConnect{u"COM9", "Cannot connect to COM9"},
                                          TFailedConnect{u"  ", MsgNoPortChosen}));
 
 TEST_F(ConsoleWindow, ClosingTheWindowClosesThePort) {
@@ -224,7 +274,7 @@ TEST_F(ConsoleWindow, ClosingTheWindowClosesThePort) {
 TEST_F(ConsoleWindow, ShowsTheDisconnectedStateWhenTheDeviceGoesAway) {
     Connect();
     ASSERT_TRUE(Form->Connected());
-    Pty.CloseMaster();
+    Device.Cut();
     EXPECT_TRUE(Pump([&] { return !Form->Connected() && Form->OrvelSerialPort1->IsConnected() == spNone; }));
     ExpectDisconnected();
 }
@@ -247,7 +297,7 @@ TEST_P(SendCommand, EnterSendsTheCommandAndEchoesIt) {
     Type(Form->cmd, "Z");
     Press(Form->cmd, Qt::Key_Enter);
     const std::string expected = GetParam().Expected;
-    EXPECT_EQ(Pty.Receive(expected.size()), expected);
+    EXPECT_EQ(Device.Receive(expected.size()), expected);
     EXPECT_EQ(MemoText(), "AT+GMRZ");
     EXPECT_EQ(Command(), "");
     EXPECT_TRUE(Errors.empty());
@@ -260,7 +310,7 @@ TEST_F(ConsoleWindow, TheSendButtonSendsTheCommandBox) {
     Connect();
     Type(Form->cmd, "ver");
     Click(Form->b_Send);
-    EXPECT_EQ(Pty.Receive(4), "ver\r");
+    EXPECT_EQ(Device.Receive(4), "ver\r");
     EXPECT_EQ(Command(), "");
 }
 
@@ -275,7 +325,7 @@ TEST_F(ConsoleWindow, TypingInTheReceivedAreaBuildsAndSendsTheCommand) {
     QTest::keyClick(Form->Memo1->Widget(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(Command(), "AT+");
     Press(Form->Memo1, Qt::Key_Return);
-    EXPECT_EQ(Pty.Receive(4), "AT+\r");
+    EXPECT_EQ(Device.Receive(4), "AT+\r");
     EXPECT_EQ(Command(), "");
     EXPECT_EQ(MemoText(), "AT+");  // what was typed, without a line break
 }
@@ -329,10 +379,11 @@ TEST_F(ConsoleWindow, TypingABaudRateAppliesIt) {
 // ---- receiving ----------------------------------------------------------------
 
 TEST_F(ConsoleWindow, ShowsReceivedBytesAsTheyCame) {
+    if (const std::string deviation = WineCodePageDeviation(); !deviation.empty()) GTEST_SKIP() << deviation;
     Connect();
     const char raw[] = "one\0two \xc3\xa9 \xe2\x82\xac\tend";
     const std::string bytes(raw, sizeof raw - 1);
-    Pty.Send(bytes);
+    Device.Send(bytes);
     const QString expected = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     ASSERT_TRUE(Pump([&] { return MemoText() == expected; })) << MemoText().toStdString();
 }
@@ -348,10 +399,12 @@ class SplitBlocks : public ConsoleWindow, public testing::WithParamInterface<TSp
 
 // The first part arrives and is shown before the second is sent.
 TEST_P(SplitBlocks, JoinWhatBelongsTogether) {
+    if (const std::string deviation = WineCodePageDeviation(); !deviation.empty() && !IsAscii(GetParam().First))
+        GTEST_SKIP() << deviation;
     Connect();
-    Pty.Send(GetParam().First);
+    Device.Send(GetParam().First);
     ASSERT_TRUE(Pump([&] { return MemoText().startsWith(u'x'); }));
-    Pty.Send(GetParam().Second);
+    Device.Send(GetParam().Second);
     ASSERT_TRUE(Pump([&] { return MemoText().endsWith(u'y'); }));
     EXPECT_EQ(MemoText(), GetParam().Shown);
 }
@@ -364,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(Receive, SplitBlocks,
 
 TEST_F(ConsoleWindow, UndoInTheReceivedAreaNeverRemovesReceivedText) {
     Connect();
-    Pty.Send("received");
+    Device.Send("received");
     ASSERT_TRUE(Pump([&] { return MemoText() == "received"; }));
     Form->Memo1->SetFocus();
     QTest::keyClick(Form->Memo1->Widget(), Qt::Key_Z, Qt::ControlModifier);
@@ -376,7 +429,7 @@ TEST_F(ConsoleWindow, FollowsALineThatNeverEndsWithTheFocusInTheCommandBox) {
     Form->cmd->SetFocus();
     // In pieces the pty holds, each shown before the next is sent.
     for (int shown = 2000; shown <= 20000; shown += 2000) {
-        Pty.Send(std::string(2000, '.'));
+        Device.Send(std::string(2000, '.'));
         ASSERT_TRUE(Pump([&] { return MemoText().size() == shown; }));
     }
     const QScrollBar& bar = *Form->Memo1->View().verticalScrollBar();
@@ -390,7 +443,7 @@ TEST_F(ConsoleWindow, ScrollsTheEndIntoViewAndMovesTheCaretThereWhenFocused) {
     ASSERT_TRUE(Pump([&] { return Form->Memo1->Focused(); }));
     std::string lines;
     for (int i = 0; i < 100; ++i) lines += "line " + std::to_string(i) + "\r\n";
-    Pty.Send(lines + "last");
+    Device.Send(lines + "last");
     ASSERT_TRUE(Pump([&] { return MemoText().endsWith("last"); }));
     TTextView& view = Form->Memo1->View();
     EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
@@ -499,7 +552,7 @@ TEST_F(CommandHistory, ARecallContinuesAfterTheSendButton) {
     EXPECT_EQ(Recall(Qt::Key_Up), "three");
     EXPECT_EQ(Recall(Qt::Key_Up), "two");
     Click(Form->b_Send);
-    EXPECT_EQ(Pty.Receive(4), "two\r");
+    EXPECT_EQ(Device.Receive(4), "two\r");
     EXPECT_EQ(Recall(Qt::Key_Up), "one");
 }
 

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Process.h"
+#include "toolkit/core/SysUtils.h"
+
 namespace {
 
 #pragma pack(push, 2)
@@ -66,11 +69,19 @@ TEST(ProgramResources, EverySizeLoadsAsAnIcon) {
     }
 }
 
-TEST(ProgramResources, TheManifestAsksForThemesPerMonitorScalingAndNoElevation) {
+TEST(ProgramResources, TheManifestAsksForThemesPerMonitorScalingUtf8AndNoElevation) {
     const std::string manifest = ResourceBytes(RT_MANIFEST, MAKEINTRESOURCEA(1));
     for (const char* part : {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-                             "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>", ">True/PM</dpiAware>"})
+                             "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>", ">True/PM</dpiAware>",
+                             ">UTF-8</activeCodePage>"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
+// The engine converts through the ANSI code page, which the manifest makes UTF-8.
+TEST(ProgramResources, TheAnsiCodePageIsUtf8) {
+    if (const std::string deviation = WineCodePageDeviation(); !deviation.empty()) GTEST_SKIP() << deviation;
+    EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+    EXPECT_EQ(AnsiToUnicode("\xe2\x82\xac"), u"\u20ac");
 }
 
 }  // namespace

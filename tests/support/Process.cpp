@@ -28,6 +28,12 @@ bool RunningUnderWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
+
+std::string WineCodePageDeviation() {
+    if (GetACP() == CP_UTF8 || !RunningUnderWine()) return {};
+    return "Wine deviation: the manifest asks for UTF-8 as the ANSI code page, which Windows honours; "
+           "Wine keeps code page " + std::to_string(GetACP()) + ", so UTF-8 bytes decode as that code page";
+}
 #else
 int OpenDescriptorCount() {
     int count = 0;
@@ -39,4 +45,6 @@ int OpenDescriptorCount() {
 }
 
 bool RunningUnderWine() { return false; }
+
+std::string WineCodePageDeviation() { return {}; }
 #endif

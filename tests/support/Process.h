@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 // Serves hand-offs on the calling (main) thread until Condition holds or the
 // deadline passes; returns Condition's final value.
@@ -17,3 +18,9 @@ int OpenDescriptorCount();
 // True when a Windows build runs under Wine, for the few checks that Wine's
 // serial driver cannot pass.
 bool RunningUnderWine();
+
+// Why text cannot be UTF-8 in this process, or empty when it is. Windows 10
+// (1903 and later) makes UTF-8 the ANSI code page of a program whose manifest
+// asks for it, as ours does; Wine keeps the code page of its locale. Linux is
+// always UTF-8.
+std::string WineCodePageDeviation();

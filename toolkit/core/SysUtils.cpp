@@ -190,6 +190,8 @@ UnicodeString AnsiToUnicode(const AnsiString& S) {
     return out;
 }
 
+bool AnsiCodePageIsUtf8() { return GetACP() == CP_UTF8; }
+
 AnsiString UnicodeToAnsi(const UnicodeString& S) {
     if (S.empty()) return {};
     const auto* wide = reinterpret_cast<const wchar_t*>(S.data());
@@ -217,6 +219,7 @@ AnsiString SysErrorMessage(int ErrorCode) {
 
 UnicodeString AnsiToUnicode(const AnsiString& S) { return Utf8ToUnicode(S); }
 AnsiString UnicodeToAnsi(const UnicodeString& S) { return UnicodeToUtf8(S); }
+bool AnsiCodePageIsUtf8() { return true; }
 
 AnsiString SysErrorMessage(int ErrorCode) {
     char buffer[256];

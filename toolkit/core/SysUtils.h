@@ -62,6 +62,9 @@ UnicodeString Trim(const UnicodeString& S);
 // are not valid in it decode to U+FFFD.
 UnicodeString AnsiToUnicode(const AnsiString& S);
 AnsiString UnicodeToAnsi(const UnicodeString& S);
+// Whether that code page is UTF-8: always on POSIX, on Windows where the
+// program's manifest asked for it and the system honoured that.
+bool AnsiCodePageIsUtf8();
 // UTF-8 on every platform (messages, file formats).
 UnicodeString Utf8ToUnicode(const std::string& S);
 std::string UnicodeToUtf8(const UnicodeString& S);

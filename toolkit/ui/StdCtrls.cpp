@@ -35,6 +35,17 @@ namespace {
 
 constexpr int kStandInStretch = 88;
 
+// What stands in for a fixed-pitch family that is missing: the desktop's own
+// fixed-pitch font, or where that is missing too (Windows names one that need
+// not be installed), the first installed scalable fixed-pitch family.
+QString FixedPitchStandIn() {
+    const QString system = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    if (QFontDatabase::hasFamily(system) && QFontDatabase::isFixedPitch(system)) return system;
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::isFixedPitch(family) && QFontDatabase::isSmoothlyScalable(family)) return family;
+    return system;
+}
+
 Word VirtualKey(int QtKey) {
     if ((QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) || (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9))
         return static_cast<Word>(QtKey);  // the same codes as the platform's
@@ -211,9 +222,9 @@ void TWinControl::ApplyFont() {
     const QString family = QString::fromStdString(FFont->GetName());
     const bool fixed = FFont->GetPitch() == fpFixed;
     const bool missing = !QFontDatabase::hasFamily(family);
-    // Where a fixed-pitch family is missing, the desktop's own fixed-pitch font stands in.
-    font.setFamily(fixed && missing ? QFontDatabase::systemFont(QFontDatabase::FixedFont).family() : family);
+    font.setFamily(fixed && missing ? FixedPitchStandIn() : family);
     font.setFixedPitch(fixed);
+    if (fixed) font.setStyleHint(QFont::TypeWriter);
     // The desktop's stand-in for a missing family is usually wider than the
     // fonts window layouts were made for: narrowed, captions keep to their places.
     font.setStretch(missing && !fixed ? kStandInStretch : QFont::AnyStretch);

@@ -1,5 +1,6 @@
 // The received area's text view on the offscreen platform: following the
-// end, staying put while the user reads back, copying, and no undo.
+// end, staying put while the user reads back, copying, no undo, and a
+// fixed-pitch font whatever fonts are installed.
 
 #include "toolkit/ui/TextView.h"
 
@@ -8,11 +9,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTest>
 #include <string>
 
 #include "tests/toolkit/ui/QtTestSupport.h"
+#include "toolkit/ui/StdCtrls.h"
 
 namespace {
 
@@ -194,5 +197,26 @@ TEST_F(TextView, PaintsTheRowsInViewAtTheirCells) {
     EXPECT_TRUE(inked(cell(0), cell(2), 2));
     EXPECT_FALSE(inked(cell(2) + 1, image.width(), 2));
 }
+
+// ---- the memo's font -------------------------------------------------------------
+
+class FixedPitchMemo : public testing::TestWithParam<const char*> {};
+
+// A fixed-pitch font that is missing gives way to one that is installed and
+// fixed-pitch too, never to the desktop's proportional default.
+TEST_P(FixedPitchMemo, GivesNarrowAndWideLettersTheSameAdvance) {
+    TMemo memo(nullptr);
+    TFont& font = *memo.GetFont();
+    font.SetName(GetParam());
+    font.SetHeight(-13);
+    font.SetPitch(fpFixed);
+    const QFont shown = memo.Widget()->font();
+    const QFontMetrics metrics(shown);
+    EXPECT_EQ(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W')) << shown.family().toStdString();
+    EXPECT_EQ(metrics.horizontalAdvance(QStringLiteral("iiii")), metrics.horizontalAdvance(QStringLiteral("WWWW")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, FixedPitchMemo,
+                         testing::Values("Courier New", "Ostra Missing Mono"));
 
 }  // namespace
