@@ -20,6 +20,7 @@ const char* const kUsage =
     "  --help      show this text\n"
     "  --version   show the version\n";
 
+#ifndef _WIN32
 using TRow = std::array<std::string, 4>;
 
 // Columns two blanks apart, the last one unpadded.
@@ -41,6 +42,7 @@ void PrintColumns(const std::vector<TRow>& Rows) {
         std::puts(line.c_str());
     }
 }
+#endif
 
 void ListPorts(const TStringList& Names) {
 #ifdef _WIN32

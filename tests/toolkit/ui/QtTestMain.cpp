@@ -7,21 +7,31 @@
 
 #include <QApplication>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <memory>
+#include <filesystem>
+#include <string>
 
 namespace {
 
 // Each test starts without settings, and nothing a test does reaches the
 // settings of the user running it.
+// The folder is named by the process and a count rather than by Qt's random
+// names: the static Qt of the Windows build faults in its random generator
+// under Wine in some of the test programs.
 class TScratchSettings : public testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo&) override {
-        FFolder = std::make_unique<QTemporaryDir>();
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, FFolder->path());
+        FFolder = std::filesystem::temp_directory_path() /
+                  ("ostra-settings-" + std::to_string(QCoreApplication::applicationPid()) + "-" + std::to_string(++FCount));
+        std::filesystem::remove_all(FFolder);
+        std::filesystem::create_directories(FFolder);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdU16String(FFolder.u16string()));
     }
-    void OnTestEnd(const testing::TestInfo&) override { FFolder.reset(); }
+    void OnTestEnd(const testing::TestInfo&) override {
+        std::error_code ignored;
+        std::filesystem::remove_all(FFolder, ignored);
+    }
 
-    std::unique_ptr<QTemporaryDir> FFolder;
+    std::filesystem::path FFolder;
+    int FCount = 0;
 };
 
 }  // namespace
