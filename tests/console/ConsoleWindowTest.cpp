@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "console/comexample.h"
+#include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/FarEnd.h"
 #include "tests/support/Process.h"
 #ifndef _WIN32
@@ -31,52 +32,21 @@
 
 namespace {
 
-// Runs the event loop and the hand-offs of the receive thread until Condition
-// holds or 10 seconds have passed.
-bool Pump(const std::function<bool()>& Condition) {
-    const QDeadlineTimer deadline(10000);
-    while (!Condition()) {
-        if (deadline.hasExpired()) return false;
-        Application->ProcessMessages();
-        CheckSynchronize(10);
-    }
-    return true;
-}
-
 QString Text(const UnicodeString& S) { return ToQString(S); }
 
 bool IsAscii(const std::string& Bytes) {
     return std::ranges::all_of(Bytes, [](char C) { return static_cast<unsigned char>(C) < 0x80; });
 }
 
-class ConsoleWindow : public testing::Test {
+class ConsoleWindow : public TConsoleTest {
 protected:
     void SetUp() override {
-        Application->Initialize();
-        SetExceptionHandler([this](std::exception_ptr Error) {
-            try {
-                std::rethrow_exception(Error);
-            } catch (const std::exception& e) {
-                Errors.emplace_back(e.what());
-            }
-        });
-        Form = new TForm3(nullptr);
-        Form->InitializeForm();
-        Form->Show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->Widget()));
+        TConsoleTest::SetUp();
+        ShowWindow();
     }
 
-    void TearDown() override {
-        delete Form;
-        SetExceptionHandler(nullptr);
-    }
-
-    void Click(TControl* Control) { QTest::mouseClick(Control->Widget(), Qt::LeftButton); }
-
-    void Connect(const char16_t* Port = u"COM5") {
-        Form->cb_portlist->SetText(Port);
-        Click(Form->b_Connect);
-    }
+    void Click(TControl* Control) { TConsoleTest::Click(*Control); }
+    void Connect(const char16_t* Port = u"COM5") { TConsoleTest::Connect(Port); }
 
     void Type(TWinControl* Control, const QString& Keys) { QTest::keyClicks(Control->Widget(), Keys); }
     void Press(TWinControl* Control, Qt::Key Key) { QTest::keyClick(Control->Widget(), Key); }
@@ -98,8 +68,6 @@ protected:
     TPortMap Map{"COM9=/nonexistent/ostra-port;ttyOSTRA=" + SecondPty.SlavePath()};
 #endif
     TFarEnd Device{"COM5"};
-    TForm3* Form = nullptr;
-    std::vector<std::string> Errors;
 };
 
 // ---- the window as loaded -----------------------------------------------------
