@@ -27,9 +27,7 @@ class Capture : public TConsoleTest {
 protected:
     void SetUp() override {
         TConsoleTest::SetUp();
-        ShowWindow();
-        Connect(u"COM5");
-        ASSERT_TRUE(Form->Connected());
+        ShowConnectedWindow();
     }
 
     TCaptureLog& Log() const { return Part<TCaptureLog>("CaptureLog"); }

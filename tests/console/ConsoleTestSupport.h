@@ -48,6 +48,13 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form->Widget()));
     }
 
+    // A shown window connected to COM5.
+    void ShowConnectedWindow() {
+        ShowWindow();
+        Connect(u"COM5");
+        ASSERT_TRUE(Form->Connected());
+    }
+
     void Click(TControl& Control) { QTest::mouseClick(Control.Widget(), Qt::LeftButton); }
 
     void Connect(const char16_t* Port) {

@@ -26,9 +26,7 @@ class SendFile : public TConsoleTest {
 protected:
     void SetUp() override {
         TConsoleTest::SetUp();
-        ShowWindow();
-        Connect(u"COM5");
-        ASSERT_TRUE(Form->Connected());
+        ShowConnectedWindow();
         QFile file(Path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(Content.data(), static_cast<qint64>(Content.size()));
