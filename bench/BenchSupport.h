@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the serial benchmarks: timing, the printed figures, and
 // the far end of a pseudo-terminal driven without blocking.

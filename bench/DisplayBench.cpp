@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the console window keeps up with what a device sends: the cost of one
 // received block (median processor time of the main thread) early and late in
 // a long session, the memory the shown text

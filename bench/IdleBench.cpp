@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Idle cost: CPU time of the process while a port is open and idle at the
 // default Delay of 100, presence check included, against the same process
 // with the port closed.

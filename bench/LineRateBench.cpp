@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paced line rate: a writer feeds a pseudo-terminal at a serial line's byte
 // rate while the component, set up as the console window sets it, receives
 // with hand-offs on. Reports what arrived,

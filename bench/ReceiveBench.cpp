@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Receive throughput: a writer floods a pseudo-terminal while the component
 // receives with several delays, hand-offs off and on; the baseline is a plain
 // read() loop on the same pty in the same run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting for a device to return: CPU share of the console window while it
 // waits for its vanished port, against the same window with the port open and
 // idle at the default Delay of 100. Runs the real window offscreen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Send: SendString of 1 MB into a pseudo-terminal whose far end is drained as
 // fast as possible, against a plain write() of the same bytes on the same pty.
 #include <unistd.h>

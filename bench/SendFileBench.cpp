@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Send file: a 1 MB file of every byte value sent by the window's file sender
 // (blocks on a thread of its own, through the engine's send) into a
 // pseudo-terminal whose far end is drained, against a plain read of the file

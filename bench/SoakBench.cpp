@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak: many connections in a row on one component, set up as the console
 // window sets it. Each cycle opens a fresh pseudo-terminal, streams data both
 // ways, then ends either by the far end vanishing mid-stream or by a close

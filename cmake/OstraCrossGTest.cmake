@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # GoogleTest for a cross build, compiled from the source tree that Debian's
 # googletest package ships, with the cross compiler: no prebuilt library of
 # the host fits the target, and nothing is downloaded. Gives the same

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 if(OSTRA_SANITIZE)
   set(_flags -fsanitize=${OSTRA_SANITIZE} -fno-omit-frame-pointer -g)
   if(OSTRA_SANITIZE MATCHES "undefined")

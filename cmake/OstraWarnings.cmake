@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Warnings are errors on our own code; third-party headers come in as SYSTEM.
 function(ostra_warnings target)
   if(MSVC)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for 64-bit Windows with MinGW-w64 (Debian's
 # g++-mingw-w64-x86-64). The posix thread model gives std::thread and
 # std::mutex; static linking lets the programs run without the MinGW DLLs.

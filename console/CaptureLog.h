@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File > Log to file…: every received byte goes to a file through the port's
 // own input log, exactly as it came; File > Save received text… writes what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's menu bar, shared by the parts that add to it. Its items take
 // no key that the received area uses: menus open with Alt, and a Ctrl+letter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sending a file through an open port on a thread of its own, block by block,
 // so that a window can follow it and cancel it between blocks. Qt-free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The modem lines of the open port: an LED for each line the device drives
 // (CTS, DSR, RI, CD), check boxes for the two the console drives (DTR, RTS)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window tells about ports beyond their names (Linux): a tooltip on
 // each item of the port list, and one line on what to do when a connect fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The View menu's ways of showing received data: control characters by
 // name, a time stamp at the start of each line, a hex view of the bytes in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Port > Reconnect when the device returns: when the open device vanishes the
 // window waits for it, its caption says so, and the port opens again with the

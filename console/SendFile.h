@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File > Send file…: the file's bytes go out unchanged, block by block on a
 // thread of their own, while a progress dialog shows the bytes sent and can

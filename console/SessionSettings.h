@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the console remembers between runs, per user: the port, the baud
 // rate, "Send Carriage Return", the window's geometry, the options of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The console window: connect to a port, send commands, recall them, and read
 // what the device sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ostra Console: a serial-port console window.
 #include <QApplication>
 #include <QCommandLineParser>

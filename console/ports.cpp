@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostra-ports: lists the serial ports the engine finds, one per line, with
 // what the system says about each (on Linux: device, maker and model, serial).
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The instrument that ostra-demo-device plays: it takes the bytes a console
 // sends and answers them. No I/O here; the program moves the bytes, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ostra-demo-device: a small instrument behind a pseudo-terminal, to try the
 // console without hardware. Prints the path of its port on the first line of
 // its output and serves until SIGTERM or SIGINT.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Settings objects of the LED library: assignable, change-notifying objects a
 // control owns and publishes as nested properties (a two-stage bevel and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The base of the LED library's windowless controls: guarded repaint
 // requests, an update bracket, clearing of the client area and overridable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TLmUserLed: a windowless LED, a gradient face inside an optional flat
 // outline and a two-stage bevel; one colour pair when off, another when on.

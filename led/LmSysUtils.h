@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Geometry and drawing helpers of the LED library: rectangle sizes, colour
 // resolution, banded gradients and 3D rings. Stateless; Qt-free.

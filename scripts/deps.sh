@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build needs that are not there yet.
 # Sourced by the README's commands.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the program's icon, a terminal window with a prompt and a green LED,
 and writes it into a folder (resources/ unless given):
 

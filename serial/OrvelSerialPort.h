@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial port component: settings, opening and closing, the receive
 // thread, sending, port discovery, line control and the input log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and closing the port, the line settings, the receive thread's
 // lifetime and the system timer resolution.
 #include "serial/OrvelSerialPort.h"

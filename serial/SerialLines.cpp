@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Present ports, line control, modem status and driver queue sizes. None of
 // these raise: a closed port or a failing call gives false or nothing.
 #include "serial/OrvelSerialPort.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input log and the readable rendering of control characters.
 #include "serial/OrvelSerialPort.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive loop, manual receive and the received-data accessors.
 #include "serial/OrvelSerialPort.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending: one blocking write on the calling thread, or on a one-shot thread.
 #include "serial/OrvelSerialPort.h"
 

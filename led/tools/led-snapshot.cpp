@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // led-snapshot OUTDIR [SCALE]: writes OUTDIR/led-off.png and OUTDIR/led-on.png,
 // the console's LED off and on, each pixel a SCALE x SCALE block (default 1).
 // Needs no display; the system colours are the fixed table, so the pictures

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Windows communications calls the engine makes, behind one process-wide
 // backend: kernel32 on Windows, termios on POSIX, or a fake in tests.

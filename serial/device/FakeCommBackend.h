@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An in-memory device for tests: records every call with its arguments, plays
 // scripted answers and lets a test push the bytes the device receives. Install

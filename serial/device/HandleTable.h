@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Device handles that are our own numbers, counted up and never reused, so a
 // handle kept after its close can never reach a device opened since. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Port names on POSIX. The engine speaks of COM1...COM254 and custom names; a
 // name resolves to a device path through, in this order, the port map of the

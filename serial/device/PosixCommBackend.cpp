@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communications calls on termios, on handles of our own (HandleTable.h).
 
 #include <fcntl.h>

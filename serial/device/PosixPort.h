@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One open serial device on POSIX, used by several threads at once: reads run
 // beside writes, while settings, purges and line changes come from anywhere.

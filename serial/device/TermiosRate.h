@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Line rates through the Linux termios2 interface, which carries any rate. Kept
 // apart from the rest: <asm/termbits.h> and glibc's <termios.h> cannot be

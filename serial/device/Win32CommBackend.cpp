@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The communications calls into kernel32 on handles of our own
 // (HandleTable.h), and the list of present ports from the registry's serial
 // device map.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Log to file… and Save received text…, and the View menu's ways of
 // showing received text, on a pseudo-terminal with real files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The console window on the offscreen platform, for the tests of the parts
 // added to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console window on the offscreen platform, with the far end of a cable
 // (a pseudo-terminal on Linux, the other port of a null-modem pair on Windows)
 // as the device behind COM5.

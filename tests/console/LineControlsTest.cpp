@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modem-line controls of the window, on the fake device: a pseudo-terminal
 // has no modem lines.
 

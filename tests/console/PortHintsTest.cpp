@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tells about ports: tooltips from a sysfs fixture, the
 // demo device chosen only without hardware, and the hints after a failed
 // connect, each from a real file, process or program folder.

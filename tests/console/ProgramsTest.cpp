@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three programs as a user starts them: --help and --version, anything
 // else refused, ostra-ports' columns over a sysfs fixture, and the program's
 // icon on the window.

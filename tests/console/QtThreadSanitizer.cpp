@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linked into each console test.
 
 // Qt is not built for ThreadSanitizer: the hand-offs of its own thread pool

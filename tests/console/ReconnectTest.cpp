@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reconnecting when the device returns, with pseudo-terminals that vanish and
 // come back under a port name, and a /dev/serial/by-id fixture for a USB
 // device that returns under another name.

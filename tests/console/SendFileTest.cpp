@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Send file… on a pseudo-terminal: the far end reads what was sent.
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window remembers between runs, in a scratch settings folder that
 // the test main gives each test.
 

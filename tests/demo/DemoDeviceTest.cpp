@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo device: its answers, with a clock of the test's own, and the real
 // program behind its pseudo-terminal, opened, closed and reopened by the engine.
 #include <signal.h>

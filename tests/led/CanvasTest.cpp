@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The canvas's drawing rules, checked pixel by pixel.
 
 #include <gtest/gtest.h>

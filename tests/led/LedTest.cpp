@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LED control: its pixels off and on, its outline and owner drawing, when
 // it repaints and raises OnChange, and its place in form files.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bevel and palette settings: notification, assignment, thickness and rings.
 
 #include <gtest/gtest.h>

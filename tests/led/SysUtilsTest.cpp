@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rectangle helpers, colour resolution, gradients and 3D rings.
 
 #include <gtest/gtest.h>

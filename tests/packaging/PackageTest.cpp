@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Debian package: made once with CPack from this build tree, unpacked
 // into a scratch root with dpkg -x, and checked with lintian,
 // desktop-file-validate and appstreamcli; the programs run from there.

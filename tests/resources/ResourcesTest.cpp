@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program's icon and manifest, linked into this test as they will
 // be into the program, read back through the resource calls the shell and the
 // loader use.

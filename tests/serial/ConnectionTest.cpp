@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and closing on the near end of a cable (a real pseudo-terminal on
 // POSIX, see tests/support/FarEnd.h): events, state, settings on the line,
 // failures and descriptor hygiene.

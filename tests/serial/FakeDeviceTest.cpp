@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a pseudo-terminal cannot show: the exact line-settings record, the
 // order of device calls, refused settings, line control and modem lines.
 #include <gtest/gtest.h>

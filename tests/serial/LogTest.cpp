@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input log, fed by reception on the near end of a cable
 // (tests/support/FarEnd.h), and the readable rendering of control characters.
 #include <gtest/gtest.h>

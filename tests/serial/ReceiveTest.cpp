@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reception on the near end of a cable (tests/support/FarEnd.h): the receive
 // loop, its hand-off, the received-data accessors, manual receive, a vanished
 // port and closing while data flows. The fake device shows the modem lines a

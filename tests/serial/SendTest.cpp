@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending on the near end of a cable (tests/support/FarEnd.h): what goes on
 // the wire, what OnSend sees, the not-open failures, background sends and
 // closing during one. The fake device shows a write cut short by the time-outs.

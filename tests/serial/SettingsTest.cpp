@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port settings: defaults, the name and rate conversions, and the setter rules.
 #include <gtest/gtest.h>
 

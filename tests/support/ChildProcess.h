@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Another program run by a test (POSIX): its standard output is read through
 // a pipe, and it is ended by a signal or waited for with a deadline.

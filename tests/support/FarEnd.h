@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The far end of a null-modem cable whose near end is a COM port that the
 // code under test opens by name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a test asks of its own process on every platform: a wait that serves
 // the main thread's hand-offs, the count of open descriptors to catch leaks,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal as the far end of a serial port, mapped to a COM name
 // through OSTRA_PORTS.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in for /sys in a temporary folder: class/tty/NAME entries linking
 // to devices under devices/, as the kernel lays them out. Point

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A drawing surface over a plain 32-bit pixel buffer, with the platform's
 // rules: rectangles fill Left..Right-1 by Top..Bottom-1, lines and polylines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The object model of the toolkit: TObject, TPersistent, TComponent, TStrings.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text form file: a root component with its owned components, nested
 // `object Name: TClass ... end` blocks, and their stored published properties.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A set over the ordinals 0..N-1 of an enumeration, one bit per member.
 

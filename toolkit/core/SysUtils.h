@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Strings, conversions, Format and the base exceptions of the toolkit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Run-time type information: per class an ordered table of published
 // properties, fields and methods. The form file is read and written through it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Controls: components with a place on screen, each backed by a Qt widget.
 // TControl works over any widget, so a standard control (button, edit) derives

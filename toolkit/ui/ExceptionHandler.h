@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where an exception goes that escapes code run from the event loop (a paint,
 // a mouse notification): Qt cannot let it through, so it is handed here.

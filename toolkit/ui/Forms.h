@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Top-level windows built from text form files, and the application object
 // that runs the event loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Received bytes as a hex dump, as every hex dump shows them: rows of 16 with
 // the offset in the session, the bytes in hex and the printable ones as

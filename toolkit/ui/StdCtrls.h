@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Standard controls as thin adapters over Qt widgets at absolute positions:
 // label, button, single-line edit, multi-line edit, editable drop-down list

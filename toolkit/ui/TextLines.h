@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of a long session: lines of UTF-16 kept in large chunks with an
 // index of where each line starts, laid out on a grid of fixed-width cells

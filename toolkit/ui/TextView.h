@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A fixed-pitch text area for a session that never ends: it keeps its text
 // in TTextLines and lays out and paints only the rows in view, so appending,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fake device that engine tests install in place of the real one.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port names on POSIX: the port map, the fixed COM ranges and custom names.
 #include <gtest/gtest.h>
 

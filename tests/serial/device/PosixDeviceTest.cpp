@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX backend on a real pseudo-terminal: opening, line settings as the
 // terminal sees them, reads under each time-out mode, writes, purges, line
 // control, failures and descriptor hygiene.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One POSIX device handle used from several threads: aborts and closes that
 // end a blocked read or write, and a receiver running beside a sender.
 #include <sys/ioctl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list of present ports, read from a sysfs-like fixture directory.
 #include <unistd.h>
 

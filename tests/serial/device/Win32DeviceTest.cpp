@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel32 backend on the near port of a null-modem cable (see
 // tests/support/FarEnd.h): opening, line settings, reads under the time-out
 // modes, both directions of the cable, purges, the device map, and one handle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls over Qt widgets: placement, painting through the canvas, cursors,
 // system colours and what happens to errors raised while painting.
 

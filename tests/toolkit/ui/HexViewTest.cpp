@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hex view of received bytes on the offscreen platform: the rows as a
 // hex dump shows them, the bytes kept under a line limit, and the view
 // following the end or staying where the user reads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of the Qt tests: a real application on the offscreen platform, with
 // its settings in a scratch folder for each test. The build runs the binary to list its
 // tests without the test environment, so the platform is chosen here when

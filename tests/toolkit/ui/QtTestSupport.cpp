@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/toolkit/ui/QtTestSupport.h"
 
 #include <QScreen>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text store of the received area, checked against a plain model: the
 // text as one string, laid out cell by cell.
 

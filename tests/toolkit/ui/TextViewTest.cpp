@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The received area's text view on the offscreen platform: following the
 // end, staying put while the user reads back, copying, no undo, and a
 // fixed-pitch font whatever fonts are installed.
