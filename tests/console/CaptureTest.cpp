@@ -198,6 +198,17 @@ TEST_F(Capture, TheHexViewShowsTheSessionsBytesWhileTypingGoesOn) {
     EXPECT_FALSE(hex.isVisible());
 }
 
+// The hidden hex view keeps the bytes too; a limit of one line drops each
+// line end as it comes, and the LF of a CR LF pair arrives in the next read.
+TEST_F(Capture, ALimitOfOneLineKeepsTheLastLineOfACrLfSplitOverReads) {
+    Views().SetScrollback(1);
+    Pty.Send("first\r");
+    ASSERT_TRUE(Pump([&] { return Views().Hex().History().End() == 6; }));
+    Receive("\nlast", "last");
+    EXPECT_EQ(Shown(), "last");
+    EXPECT_EQ(Views().Hex().History().Bytes(0, UINT64_MAX), "last");
+}
+
 TEST_F(Capture, FindSelectsTheMatchAndScrollsItIntoView) {
     std::string lines;
     for (int i = 0; i < 500; ++i) lines += "line " + std::to_string(i) + (i == 7 || i == 300 ? " needle" : "") + "\r\n";

@@ -24,8 +24,9 @@ void TByteHistory::Append(std::string_view Bytes) {
             FChunks.push_back(std::make_unique_for_overwrite<char[]>(kChunkBytes));
         FChunks[FEnd / kChunkBytes - FChunkBase][FEnd % kChunkBytes] = byte;
         ++FEnd;
-        // The LF of a CR LF pair belongs to the line the CR ended.
-        if (FAfterCR && byte == '\n') FLineStarts.back() = FEnd;
+        // The LF of a CR LF pair belongs to the line the CR ended, which
+        // the line limit may have dropped already.
+        if (FAfterCR && byte == '\n') (FLineStarts.empty() ? FFirst : FLineStarts.back()) = FEnd;
         else if (byte == '\r' || byte == '\n') FLineStarts.push_back(FEnd);
         FAfterCR = byte == '\r';
     }

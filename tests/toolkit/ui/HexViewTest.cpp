@@ -43,23 +43,27 @@ INSTANTIATE_TEST_SUITE_P(
                  "123456780  41                                                |A               |"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
-// Lines end at CR, LF and CR LF, also split over two appends.
-TEST(ByteHistory, KeepsTheBytesOfTheLastLinesAsTheModelDoes) {
+class ByteHistory : public testing::TestWithParam<std::size_t> {};
+
+// Lines end at CR, LF and CR LF, also split over two appends; a limit of one
+// line drops every line end as it arrives, the CR of a pair too.
+TEST_P(ByteHistory, KeepsTheBytesOfTheLastLinesAsTheModelDoes) {
+    const std::size_t limit = GetParam();
     std::mt19937 random(5);
     const std::string alphabet("ab\r\n\0\xff", 6);
     TByteHistory history;
-    history.SetLineLimit(50);
+    history.SetLineLimit(limit);
     std::string all;
     for (int round = 0; round < 200; ++round) {
         std::string piece;
         for (unsigned n = random() % 3000; n > 0; --n) piece += alphabet[random() % alphabet.size()];
         history.Append(piece);
         all += piece;
-        // The model: the start of the 49th line end from the back.
+        // The model: the start after the limit's line end from the back.
         std::size_t start = 0, ends = 0;
         for (std::size_t i = all.size(); i-- > 0;) {
             const bool end = all[i] == '\n' || (all[i] == '\r' && (i + 1 == all.size() || all[i + 1] != '\n'));
-            if (end && ++ends == 50) {
+            if (end && ++ends == limit) {
                 start = i + 1;
                 break;
             }
@@ -72,6 +76,8 @@ TEST(ByteHistory, KeepsTheBytesOfTheLastLinesAsTheModelDoes) {
     EXPECT_EQ(history.First(), all.size());
     EXPECT_EQ(history.Bytes(0, UINT64_MAX), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, ByteHistory, testing::Values(1, 2, 50));
 
 class HexView : public testing::Test {
 protected:
