@@ -13,14 +13,30 @@ constexpr std::size_t kLargestBlock = 65536;
 
 }  // namespace
 
+namespace {
+
+std::string NameOf(const std::filesystem::path& Path) {
+    const std::u8string name = Path.u8string();
+    return {name.begin(), name.end()};
+}
+
+// Opening a FIFO would wait for a writer, and a device or a directory has no end to send.
+void CheckRegularFile(const std::filesystem::path& Path) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(Path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw Exception("Cannot send " + NameOf(Path) + ": only regular files can be sent");
+}
+
+}  // namespace
+
 TFileSendJob::TFileSendJob(TOrvelSerialPort& Port, const std::filesystem::path& Path, std::size_t BlockSize)
-    : FPort(Port), FFile(Path, std::ios::binary | std::ios::ate), FBlockSize(std::max<std::size_t>(BlockSize, 1)) {
-    if (!FFile) {
-        const std::u8string name = Path.u8string();
-        throw Exception("Cannot open " + std::string(name.begin(), name.end()) + ": " + std::strerror(errno));
-    }
-    FSize = static_cast<uint64_t>(FFile.tellg());
-    FFile.seekg(0);
+    : FPort(Port), FBlockSize(std::max<std::size_t>(BlockSize, 1)) {
+    CheckRegularFile(Path);
+    FFile.open(Path, std::ios::binary);
+    if (!FFile) throw Exception("Cannot open " + NameOf(Path) + ": " + std::strerror(errno));
+    std::error_code ec;
+    FSize = std::filesystem::file_size(Path, ec);
 }
 
 TFileSendJob::~TFileSendJob() {
@@ -57,16 +73,19 @@ void TFileSendJob::Fail(const std::string& Reason) {
 void TFileSendJob::Run() {
     std::vector<char> block(FBlockSize);
     try {
-        while (FSent < FSize) {
+        // Files in /proc and /sys say they are empty and still have content: the end is where reading ends.
+        for (;;) {
             if (FCancelled) {
                 FOutcome = soCancelled;
                 return;
             }
             FFile.read(block.data(), static_cast<std::streamsize>(block.size()));
             const auto got = static_cast<std::size_t>(FFile.gcount());
-            if (got == 0) return Fail("the file could not be read to its end");
+            if (got == 0) break;
+            FSize = std::max<uint64_t>(FSize, FSent + got);
             SendBlock(block.data(), got);
         }
+        if (FFile.bad() || FSent < FSize) return Fail("the file could not be read to its end");
         FOutcome = soDone;
     } catch (const std::exception& e) {
         Fail(e.what());

@@ -17,7 +17,8 @@ class TFileSendJob {
 public:
     enum TOutcome : uint8_t { soRunning, soDone, soCancelled, soFailed };
 
-    // Opens the file; raises Exception with the path and the reason when it cannot.
+    // Opens the file; raises Exception with the path and the reason when it
+    // cannot, or at once when it is not a regular file.
     TFileSendJob(TOrvelSerialPort& Port, const std::filesystem::path& Path, std::size_t BlockSize);
     // Cancels and waits for the thread.
     ~TFileSendJob();
@@ -48,7 +49,8 @@ private:
     TOrvelSerialPort& FPort;
     std::ifstream FFile;
     const std::size_t FBlockSize;
-    uint64_t FSize = 0;
+    // What the file says it holds, until more is read.
+    std::atomic<uint64_t> FSize{0};
     std::atomic<uint64_t> FSent{0};
     std::atomic<bool> FCancelled{false};
     std::atomic<TOutcome> FOutcome{soRunning};

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // File > Send file… on a pseudo-terminal: the far end reads what was sent.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "console/SendFile.h"
@@ -161,6 +167,40 @@ TEST_F(SendFile, AFileThatCannotBeOpenedIsRefusedWithTheReason) {
     Sender().Send(Path);  // the window is still usable
     EXPECT_TRUE(Pump([&] { return !Sender().Sending(); }));
     EXPECT_TRUE(StopReader(kFileSize) == Content);
+}
+
+// What has no end to send is refused before it is opened: a FIFO would hold
+// the window until a writer came. The test holds the FIFO open itself, so
+// that an open cannot hang the test.
+TEST_F(SendFile, WhatIsNoRegularFileIsRefusedAtOnce) {
+    const QString fifo = Folder.filePath("fifo");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const int heldOpen = open(fifo.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(heldOpen, 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), Folder.path()}) {
+        try {
+            Sender().Send(path);
+            ADD_FAILURE() << path.toStdString() << ": no exception";
+        } catch (const Exception& e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot send " + path.toStdString() + ": only regular files can be sent");
+        }
+        EXPECT_FALSE(Sender().Sending());
+    }
+    close(heldOpen);
+}
+
+// A file in /proc says it is empty and still has content.
+TEST_F(SendFile, AFileThatSaysItIsEmptyIsSentToItsEnd) {
+    const std::string path = "/proc/version";
+    std::ifstream file(path);
+    const std::string content{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_FALSE(content.empty());
+    StartReader(content.size());
+    Sender().Send(QString::fromStdString(path));
+    ASSERT_TRUE(Pump([&] { return !Sender().Sending(); }));
+    EXPECT_EQ(StopReader(content.size()), content);
+    const QString size = QLocale().toString(static_cast<qulonglong>(content.size()));
+    EXPECT_EQ(Sender().LastOutcome(), "Sent all " + size + " of " + size + " bytes of version.");
 }
 
 }  // namespace
