@@ -53,9 +53,14 @@ void TTextLines::Clear() {
     FChunkBase = 0;
     FCheckpointBase = 0;
     FDataEnd = 0;
+    FEditChunks.clear();
+    FEditEnd = 0;
     FLineData.assign(1, 0);
     FLineCells.assign(1, 0);
     FRowStart.assign(1, 0);
+    FLinePos.assign(1, 0);
+    FShiftFrom = 0;
+    FShiftPos = FShiftRows = 0;
     FCheckpoints.clear();
     FWidest = 0;
     FEndsWithCR = false;
@@ -89,6 +94,7 @@ void TTextLines::PushUnit(char16_t Unit) {
 
 void TTextLines::EndLine() {
     FRowStart.push_back(FRowStart.back() + RowsFor(FLineCells.back()));
+    FLinePos.push_back(FLinePos.back() + (FDataEnd - FLineData.back()) + 1);
     FLineData.push_back(FDataEnd);
     FLineCells.push_back(0);
 }
@@ -97,27 +103,121 @@ void TTextLines::Replace(Position From, Position To, std::u16string_view Text) {
     const Position length = Length();
     From = std::min(From, length);
     To = std::clamp(To, From, length);
-    // An edit before the end leaves what the last line end was made of as it was.
-    const bool endsWithCR = FEndsWithCR && To < length;
-    const std::u16string rest = this->Text(To, length);
-    TruncateData(From);
+    const std::size_t first = LineAt(From);
+    const std::size_t last = LineAt(To);
+    if (last + 1 == LineCount()) return ReplaceAtTheEnd(From, To, Text);
+    ReplaceInside(first, From - LineStart(first), last, To - LineStart(last), Text);
+}
+
+// The last line is the one appends go to: what follows From is written again
+// at the end of the data. A CR typed there ends its own line, whatever follows.
+void TTextLines::ReplaceAtTheEnd(Position From, Position To, std::u16string_view Text) {
+    const std::size_t first = LineAt(From);
+    const std::u16string rest = this->Text(To, Length());
+    if (first + 1 == LineCount()) {
+        TruncateData(From);
+    } else {
+        const std::u16string head = this->Text(LineStart(first), From);
+        FDataEnd = FLineData.back();
+        KeepLines(first + 1);
+        FLineData.back() = FDataEnd;
+        FLineCells.back() = 0;
+        FEndsWithCR = false;
+        Append(head);
+    }
+    FEndsWithCR = false;
     Append(Text);
     FEndsWithCR = false;
     Append(rest);
-    FEndsWithCR = endsWithCR;
+    FEndsWithCR = false;
+}
+
+// The lines First to Last are written anew apart from the rest; the lines
+// after them keep their data and move by the shift.
+void TTextLines::ReplaceInside(std::size_t First, uint64_t FromUnit, std::size_t Last, uint64_t ToUnit,
+                               std::u16string_view Text) {
+    if (FShiftFrom != Last + 1) {
+        ApplyShift();
+        FShiftFrom = Last + 1;
+    }
+    std::vector<std::u16string> texts{LineText(First).substr(0, FromUnit)};
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] != kCarriageReturn && Text[i] != kLineFeed) {
+            texts.back() += Text[i];
+            continue;
+        }
+        if (Text[i] == kCarriageReturn && i + 1 < Text.size() && Text[i + 1] == kLineFeed) ++i;
+        texts.emplace_back();
+    }
+    texts.back() += LineText(Last).substr(ToUnit);
+
+    std::vector<uint64_t> data, cells, rowStart, linePos;
+    Position pos = LinePos(First);
+    uint64_t row = RowStart(First);
+    for (const std::u16string& text : texts) {
+        data.push_back(kEdited | FEditEnd);
+        linePos.push_back(pos);
+        rowStart.push_back(row);
+        uint64_t cell = 0;
+        for (const char16_t unit : text) {
+            PushEdited(unit);
+            cell = Advance(cell, unit);
+        }
+        FWidest = std::max(FWidest, cell);
+        cells.push_back(cell);
+        pos += text.size() + 1;
+        row += RowsFor(cell);
+    }
+    FShiftPos += pos - LinePos(Last + 1);
+    FShiftRows += row - RowStart(Last + 1);
+    const auto splice = [&](auto& Entries, const std::vector<uint64_t>& New) {
+        const auto at = Entries.begin() + static_cast<std::ptrdiff_t>(First);
+        if (New.size() == Last + 1 - First) {
+            std::copy(New.begin(), New.end(), at);
+            return;
+        }
+        Entries.insert(Entries.erase(at, at + static_cast<std::ptrdiff_t>(Last + 1 - First)), New.begin(), New.end());
+    };
+    splice(FLineData, data);
+    splice(FLineCells, cells);
+    splice(FRowStart, rowStart);
+    splice(FLinePos, linePos);
+    FShiftFrom = First + texts.size();
+}
+
+void TTextLines::PushEdited(char16_t Unit) {
+    if (FEditEnd / kChunkUnits == FEditChunks.size()) FEditChunks.emplace_back(kChunkUnits);
+    FEditChunks.back().Set(FEditEnd % kChunkUnits, Unit);
+    ++FEditEnd;
+}
+
+void TTextLines::ApplyShift() {
+    if (FShiftPos != 0 || FShiftRows != 0)
+        for (std::size_t line = FShiftFrom; line < LineCount(); ++line) {
+            FLinePos[line] += FShiftPos;
+            FRowStart[line] += FShiftRows;
+        }
+    FShiftPos = FShiftRows = 0;
+}
+
+void TTextLines::KeepLines(std::size_t Count) {
+    FLineData.resize(Count);
+    FLineCells.resize(Count);
+    FRowStart.resize(Count);
+    FLinePos.resize(Count);
+    // The lines the shift moved are gone.
+    if (FShiftFrom >= Count) FShiftPos = FShiftRows = 0;
+    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
+    FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
 
 void TTextLines::TruncateData(Position From) {
     const std::size_t line = LineAt(From);
     const uint64_t unit = From - LineStart(line);
     const uint64_t cells = CellOf(line, unit);
-    FLineData.resize(line + 1);
-    FLineCells.resize(line + 1);
-    FRowStart.resize(line + 1);
+    FDataEnd = FLineData[line] + unit;
+    KeepLines(line + 1);
     FLineCells.back() = cells;
-    FDataEnd = FLineData.back() + unit;
-    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
-    FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
 
 void TTextLines::DropFrontLines(std::size_t Lines) {
@@ -126,7 +226,12 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
     FLineData.erase(FLineData.begin(), FLineData.begin() + static_cast<std::ptrdiff_t>(Lines));
     FLineCells.erase(FLineCells.begin(), FLineCells.begin() + static_cast<std::ptrdiff_t>(Lines));
     FRowStart.erase(FRowStart.begin(), FRowStart.begin() + static_cast<std::ptrdiff_t>(Lines));
+    FLinePos.erase(FLinePos.begin(), FLinePos.begin() + static_cast<std::ptrdiff_t>(Lines));
+    FShiftFrom = FShiftFrom > Lines ? FShiftFrom - Lines : 0;
+    // Lines written by edits lie apart: the data before the first line is free
+    // only when that line is where appends went.
     const uint64_t first = FLineData.front();
+    if (first & kEdited) return;
     for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
     for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
         FCheckpoints.pop_front();
@@ -134,17 +239,15 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
 
 // ---- reading -----------------------------------------------------------------
 
-TTextLines::Position TTextLines::Length() const { return FDataEnd - FLineData.front() + (LineCount() - 1); }
+TTextLines::Position TTextLines::Length() const { return LineStart(LineCount() - 1) + LineLength(LineCount() - 1); }
 
-TTextLines::Position TTextLines::LineStart(std::size_t Line) const {
-    return FLineData[Line] - FLineData.front() + Line;
+TTextLines::Position TTextLines::LineStart(std::size_t Line) const { return LinePos(Line) - LinePos(0); }
+
+uint64_t TTextLines::LineEndData(std::size_t Line) const { return FLineData[Line] + LineLength(Line); }
+
+uint64_t TTextLines::LineLength(std::size_t Line) const {
+    return Line + 1 < LineCount() ? LinePos(Line + 1) - LinePos(Line) - 1 : FDataEnd - FLineData[Line];
 }
-
-uint64_t TTextLines::LineEndData(std::size_t Line) const {
-    return Line + 1 < LineCount() ? FLineData[Line + 1] : FDataEnd;
-}
-
-uint64_t TTextLines::LineLength(std::size_t Line) const { return LineEndData(Line) - FLineData[Line]; }
 
 std::size_t TTextLines::LineAt(Position Where) const {
     const uint64_t after = PartitionPoint(0, LineCount(), [&](uint64_t Line) { return LineStart(Line) <= Where; });
@@ -266,19 +369,21 @@ void TTextLines::SetColumns(uint64_t Columns) {
 }
 
 void TTextLines::Relayout() {
+    ApplyShift();
     for (std::size_t line = 1; line < LineCount(); ++line) FRowStart[line] = FRowStart[line - 1] + RowsOf(line - 1);
 }
 
 uint64_t TTextLines::RowCount() const { return FirstRowOf(LineCount() - 1) + RowsOf(LineCount() - 1); }
 
 std::size_t TTextLines::LineOfRow(uint64_t Row) const {
-    const uint64_t absolute = FRowStart.front() + std::min(Row, RowCount() - 1);
-    const auto after = std::upper_bound(FRowStart.begin(), FRowStart.end(), absolute);
-    return static_cast<std::size_t>(after - FRowStart.begin()) - 1;
+    const uint64_t absolute = RowStart(0) + std::min(Row, RowCount() - 1);
+    return PartitionPoint(0, LineCount(), [&](uint64_t Line) { return RowStart(Line) <= absolute; }) - 1;
 }
 
 std::pair<uint64_t, uint64_t> TTextLines::ResumePoint(std::size_t Line, uint64_t Cell, uint64_t Unit) const {
     const uint64_t start = FLineData[Line];
+    // Lines written by edits have no checkpoints: they are counted from their start.
+    if (start & kEdited) return {start, 0};
     const uint64_t end = std::min(LineEndData(Line), start + Unit);
     const uint64_t first = CeilDiv(start, kCheckpointSpacing);
     const uint64_t last = std::min<uint64_t>(CeilDiv(end, kCheckpointSpacing), FCheckpointBase + FCheckpoints.size());

@@ -4,7 +4,10 @@
 // index of where each line starts, laid out on a grid of fixed-width cells
 // that wraps at a number of columns. Appending costs what is appended, and
 // finding a line, a row or a cell costs a binary search and a short scan,
-// however long the text or a single line grows.
+// however long the text or a single line grows. An edit before the last line
+// costs the lines it touches: they are written anew apart from the rest, and
+// the lines after them move by one shift that is kept aside while the edits
+// stay at one place.
 
 #include <cstdint>
 #include <deque>
@@ -80,7 +83,7 @@ public:
     uint64_t NextTabStop(uint64_t Cell) const;
 
     uint64_t RowCount() const;
-    uint64_t FirstRowOf(std::size_t Line) const { return FRowStart[Line] - FRowStart.front(); }
+    uint64_t FirstRowOf(std::size_t Line) const { return RowStart(Line) - RowStart(0); }
     uint64_t RowsOf(std::size_t Line) const;
     std::size_t LineOfRow(uint64_t Row) const;
     uint64_t LineCells(std::size_t Line) const { return FLineCells[Line]; }
@@ -101,11 +104,27 @@ public:
 
 private:
     static constexpr uint64_t kChunkUnits = uint64_t{1} << 16;
+    // Marks the data offsets of lines that an edit wrote anew.
+    static constexpr uint64_t kEdited = uint64_t{1} << 63;
+
+    // Lines from FShiftFrom on start FShiftPos places and FShiftRows rows
+    // further than their entries say.
+    Position LinePos(std::size_t Line) const { return FLinePos[Line] + (Line >= FShiftFrom ? FShiftPos : 0); }
+    uint64_t RowStart(std::size_t Line) const { return FRowStart[Line] + (Line >= FShiftFrom ? FShiftRows : 0); }
+    void ApplyShift();
+    // Replace, where To lies in the last line, and where it lies before it.
+    void ReplaceAtTheEnd(Position From, Position To, std::u16string_view Text);
+    void ReplaceInside(std::size_t First, uint64_t FromUnit, std::size_t Last, uint64_t ToUnit, std::u16string_view Text);
+    void PushEdited(char16_t Unit);
+    // Keeps the first Count lines of the index.
+    void KeepLines(std::size_t Count);
 
     std::optional<uint64_t> FindInData(uint64_t From, uint64_t To, std::u16string_view Needle, bool Forward,
                                        std::u16string& Window) const;
     char16_t UnitAtData(uint64_t Data) const;
-    const TUnitChunk& ChunkOf(uint64_t Data) const { return FChunks[Data / kChunkUnits - FChunkBase]; }
+    const TUnitChunk& ChunkOf(uint64_t Data) const {
+        return Data & kEdited ? FEditChunks[(Data & ~kEdited) / kChunkUnits] : FChunks[Data / kChunkUnits - FChunkBase];
+    }
     void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
     void PushUnit(char16_t Unit);
     void EndLine();
@@ -125,9 +144,15 @@ private:
     std::deque<TUnitChunk> FChunks;
     uint64_t FChunkBase = 0;             // chunks released from the front
     uint64_t FDataEnd = 0;               // units stored
+    std::deque<TUnitChunk> FEditChunks;  // the lines edits wrote, from kEdited on
+    uint64_t FEditEnd = 0;
     std::deque<uint64_t> FLineData;      // data offset where each line starts
     std::deque<uint64_t> FLineCells;     // cells each line takes
     std::deque<uint64_t> FRowStart;      // rows before each line
+    std::deque<Position> FLinePos;       // places before each line
+    std::size_t FShiftFrom = 0;
+    uint64_t FShiftPos = 0;
+    uint64_t FShiftRows = 0;
     std::deque<uint64_t> FCheckpoints;   // line cells before the unit at each multiple of kCheckpointSpacing
     uint64_t FCheckpointBase = 0;        // checkpoints dropped from the front
     uint64_t FColumns = 0;

@@ -176,39 +176,70 @@ TEST(TextLines, FindsTheUnitAtACellInsideAnEndlessLine) {
     EXPECT_EQ(lines.UnitAt(0, cells.back() + 5), line.size());
 }
 
+// Edits anywhere, also several in a row at one place, between appends, a
+// change of columns and the oldest lines going.
 TEST(TextLines, ReplacesAnyRangeAsAnEditorDoes) {
     std::mt19937 random(3);
     TTextLines lines;
-    lines.SetColumns(9);
+    uint64_t columns = 9;
+    lines.SetColumns(columns);
     std::u16string model;
-    for (int round = 0; round < 300; ++round) {
-        const std::u16string piece = Normalised(RandomText(random, random() % 30, true));
-        const uint64_t from = model.empty() ? 0 : random() % (model.size() + 1);
+    uint64_t from = 0;
+    for (int round = 0; round < 600; ++round) {
+        SCOPED_TRACE(round);
+        const std::u16string piece = Normalised(RandomText(random, random() % (round % 3 ? 3 : 30), true));
+        if (round % 4 == 0) from = model.empty() ? 0 : random() % (model.size() + 1);
+        from = std::min<uint64_t>(from, model.size());
         const uint64_t to = std::min<uint64_t>(model.size(), from + random() % 12);
         lines.Replace(from, to, piece);
         model.replace(from, to - from, piece);
+        from += piece.size();
         if (round % 2 == 0) {
             const std::u16string more = Normalised(RandomText(random, random() % 40, true));
             lines.Append(more);
             model += more;
         }
-        ASSERT_EQ(lines.Text(), model) << "round " << round;
+        if (round % 13 == 0 && model.find(u'\n') != std::u16string::npos) {
+            lines.DropFrontLines(1);
+            const std::size_t dropped = model.find(u'\n') + 1;
+            model.erase(0, dropped);
+            from = from > dropped ? from - dropped : 0;
+        }
+        if (round % 97 == 0) lines.SetColumns(columns = columns == 9 ? 5 : 9);
+        ASSERT_EQ(lines.Text(), model);
+        if (round % 50 == 0) ExpectLayout(lines, model, columns, 8);
     }
-    ExpectLayout(lines, model, 9, 8);
+    ExpectLayout(lines, model, columns, 8);
 }
 
-TEST(TextLines, AnEditBeforeTheEndKeepsAPendingCarriageReturn) {
+struct TPendingCase {
+    const char* Name;
+    uint64_t From, To;
+    std::u16string Text;
+    std::u16string Shown;  // after a further LF arrives
+};
+
+class PendingCarriageReturn : public testing::TestWithParam<TPendingCase> {};
+
+// The text ends in a CR whose LF may still come. A line end typed elsewhere
+// is one of its own; the LF that comes pairs with the CR as before.
+TEST_P(PendingCarriageReturn, StaysForTheLineFeedAfterAnEdit) {
     TTextLines lines;
     lines.Append(u"ab\r");
-    lines.Replace(0, 1, u"X");
+    lines.Replace(GetParam().From, GetParam().To, GetParam().Text);
     lines.Append(u"\nc");
-    EXPECT_EQ(lines.Text(), u"Xb\nc");
-
-    lines.Append(u"\r");
-    lines.Replace(lines.Length(), lines.Length(), u"typed");
-    lines.Append(u"\n");
-    EXPECT_EQ(lines.Text(), u"Xb\nc\ntyped\n");
+    EXPECT_EQ(lines.Text(), GetParam().Shown);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, PendingCarriageReturn,
+    testing::Values(TPendingCase{"Letter", 0, 1, u"X", u"Xb\nc"},
+                    TPendingCase{"LineFeed", 1, 1, u"\n", u"a\nb\nc"},
+                    TPendingCase{"CarriageReturn", 1, 1, u"\r", u"a\nb\nc"},
+                    TPendingCase{"CrLfReplacingALetter", 0, 1, u"\r\n", u"\nb\nc"},
+                    TPendingCase{"LineFeedAtTheEnd", 3, 3, u"\n", u"ab\n\n\nc"},
+                    TPendingCase{"TextAtTheEnd", 3, 3, u"typed", u"ab\ntyped\nc"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(TextLines, ClearStartsOver) {
     TTextLines lines;
