@@ -54,8 +54,10 @@ double Seconds(std::chrono::steady_clock::duration Duration) {
 
 TDemoDevice::TDemoDevice(TClock::time_point Start) : FStart(Start) {}
 
-void TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now) {
-    for (const char byte : Bytes) {
+std::size_t TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now) {
+    for (std::size_t taken = 0; taken < Bytes.size(); ++taken) {
+        if (Output().size() >= OutputLow) return taken;
+        const char byte = Bytes[taken];
         if (FEcho) FOutput += byte;
         const bool lineEnd = byte == '\r' || byte == '\n';
         // The LF of a CR LF pair ends nothing more.
@@ -72,6 +74,15 @@ void TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now) {
             FLineTooLong = true;
         }
     }
+    return Bytes.size();
+}
+
+// The sent front goes once it is the larger part, so sending costs what is sent.
+void TDemoDevice::Consume(std::size_t Count) {
+    FSent += std::min(Count, Output().size());
+    if (FSent * 2 < FOutput.size()) return;
+    FOutput.erase(0, FSent);
+    FSent = 0;
 }
 
 void TDemoDevice::EndLine(TClock::time_point Now) {
@@ -146,7 +157,7 @@ void TDemoDevice::Status(TClock::time_point Now) {
 }
 
 void TDemoDevice::Produce(TClock::time_point Now) {
-    while (FJob && FOutput.size() < OutputLow) {
+    while (FJob && Output().size() < OutputLow) {
         TJob& job = *FJob;
         if (job.Kind == TJob::Burst) {
             const uint32_t count = std::min<uint32_t>(job.Total - job.Done, OutputLow);
@@ -174,7 +185,7 @@ void TDemoDevice::FinishJob(TClock::time_point Now) {
 }
 
 std::optional<TDemoDevice::TClock::time_point> TDemoDevice::NextDue(TClock::time_point Now) const {
-    if (!FJob || FOutput.size() >= OutputLow) return std::nullopt;  // waits for the console to read
+    if (!FJob || Output().size() >= OutputLow) return std::nullopt;  // waits for the console to read
     if (FJob->Kind == TJob::Burst) return Now;
     return std::max(Now, FJob->Start + FJob->Period * FJob->Done);
 }

@@ -26,8 +26,10 @@ public:
 
     explicit TDemoDevice(TClock::time_point Start);
 
-    // Bytes from the console.
-    void Receive(std::string_view Bytes, TClock::time_point Now);
+    // Bytes from the console; returns how many it took. It takes none while
+    // OutputLow or more waits to be sent, so a console that sends without
+    // reading costs no memory either: the rest waits in the line.
+    std::size_t Receive(std::string_view Bytes, TClock::time_point Now);
     // Makes the output of a running STREAM or BURST that is due by Now.
     void Produce(TClock::time_point Now);
     // When Produce has something to do next; none while idle or while the
@@ -35,8 +37,8 @@ public:
     std::optional<TClock::time_point> NextDue(TClock::time_point Now) const;
 
     // What waits to be sent, and dropping the part that was.
-    const std::string& Output() const { return FOutput; }
-    void Consume(std::size_t Count) { FOutput.erase(0, Count); }
+    std::string_view Output() const { return std::string_view(FOutput).substr(FSent); }
+    void Consume(std::size_t Count);
 
 private:
     struct TJob {
@@ -55,6 +57,7 @@ private:
 
     TClock::time_point FStart;
     std::string FOutput;
+    std::size_t FSent = 0;  // the front of FOutput already sent
     std::string FLine;
     bool FLineTooLong = false;
     bool FLastWasCR = false;

@@ -87,14 +87,18 @@ int Serve(const TPort& Port, const sigset_t& Unblocked) {
     using TClock = TDemoDevice::TClock;
     TDemoDevice device(TClock::now());
     char buffer[4096];
+    // Read but not yet taken: the device takes input only while its output drains.
+    std::string input;
     while (!gStop) {
+        input.erase(0, device.Receive(input, TClock::now()));
         device.Produce(TClock::now());
         if (!device.Output().empty()) {
             const ssize_t written = write(Port.Master, device.Output().data(), device.Output().size());
             if (written > 0) device.Consume(static_cast<std::size_t>(written));
             if (written < 0 && errno != EAGAIN && errno != EINTR) return Fail("write");
         }
-        pollfd port{Port.Master, static_cast<short>(POLLIN | (device.Output().empty() ? 0 : POLLOUT)), 0};
+        pollfd port{Port.Master,
+                    static_cast<short>((input.empty() ? POLLIN : 0) | (device.Output().empty() ? 0 : POLLOUT)), 0};
         const auto now = TClock::now();
         const auto due = device.NextDue(now);
         const timespec timeout = due ? Until(*due, now) : timespec{};
@@ -104,7 +108,7 @@ int Serve(const TPort& Port, const sigset_t& Unblocked) {
         }
         if (!(port.revents & POLLIN)) continue;
         const ssize_t count = read(Port.Master, buffer, sizeof buffer);
-        if (count > 0) device.Receive(std::string_view(buffer, static_cast<std::size_t>(count)), TClock::now());
+        if (count > 0) input.assign(buffer, static_cast<std::size_t>(count));
         if (count < 0 && errno != EAGAIN && errno != EINTR) return Fail("read");
     }
     return 0;

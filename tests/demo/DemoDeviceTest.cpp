@@ -31,7 +31,7 @@ protected:
     std::string Answer(std::string_view Input, TClock::duration At = 0s) {
         Device.Receive(Input, Start + At);
         Device.Produce(Start + At);
-        std::string output = Device.Output();
+        std::string output(Device.Output());
         Device.Consume(output.size());
         return output;
     }
@@ -125,6 +125,44 @@ TEST_F(DemoDevice, AConsoleThatDoesNotReadCostsNoMemory) {
     for (int i = 0; i < 100; ++i) Device.Produce(Start);
     EXPECT_LE(Device.Output().size(), 2 * TDemoDevice::OutputLow);
 }
+
+struct TFlood {
+    const char* Name;
+    const char* Before;
+    std::string Input;
+};
+
+class DemoDeviceFlood : public DemoDevice, public testing::WithParamInterface<TFlood> {};
+
+// What the device is not asked to send waits in the line, not in the device;
+// once the console reads, it takes the rest.
+TEST_P(DemoDeviceFlood, TakesInputOnlyWhileItsOutputIsRead) {
+    Answer(GetParam().Before);
+    const std::string& input = GetParam().Input;
+    const std::size_t taken = Device.Receive(input, Start);
+    EXPECT_LT(taken, input.size());
+    EXPECT_LE(Device.Output().size(), 2 * TDemoDevice::OutputLow);
+    std::size_t all = taken, sent = 0;
+    while (all < input.size()) {
+        sent += Device.Output().size();
+        Device.Consume(Device.Output().size());
+        all += Device.Receive(std::string_view(input).substr(all), Start);
+        ASSERT_LE(Device.Output().size(), 2 * TDemoDevice::OutputLow);
+    }
+    EXPECT_GE(sent + Device.Output().size(), input.size());
+}
+
+std::string Repeated(const std::string& Text, std::size_t Bytes) {
+    std::string repeated;
+    while (repeated.size() < Bytes) repeated += Text;
+    return repeated;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DemoDeviceFlood,
+    testing::Values(TFlood{"Echo", "ECHO ON\r", std::string(8 << 20, 'x')},
+                    TFlood{"Help", "", Repeated("HELP\r", 100'000)}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(DemoDevice, SurvivesAnyByteAndOverlongLines) {
     std::string everyByte;
