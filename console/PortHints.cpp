@@ -2,6 +2,7 @@
 #include "console/PortHints.h"
 
 #include <QComboBox>
+#include <QTextDocument>
 
 #include "serial/OrvelSerialPort.h"
 #include "toolkit/ui/StdCtrls.h"
@@ -149,7 +150,9 @@ void AttachPortTooltips(TComboBox& PortList) {
         const std::string sysfs = SysfsTtyDir();
         for (int row = First; row <= Last; ++row) {
             const TPortDetails details = DescribePort(box->itemText(row).toStdString(), sysfs, map);
-            box->setItemData(row, QString::fromStdString(PortDescription(details)), Qt::ToolTipRole);
+            // Strings from a device are text, never markup.
+            const QString description = QString::fromStdString(PortDescription(details));
+            box->setItemData(row, Qt::convertFromPlainText(description), Qt::ToolTipRole);
         }
     };
     describe(0, box->count() - 1);

@@ -24,6 +24,15 @@ const char* const kUsage =
 #ifndef _WIN32
 using TRow = std::array<std::string, 4>;
 
+// Strings from devices reach the user's terminal: control characters (C0,
+// DEL and C1, escape sequences among them) print as '?'.
+std::string Printable(const std::string& Text) {
+    UnicodeString units = AnsiToUnicode(Text);
+    for (char16_t& unit : units)
+        if (unit < 0x20 || (unit >= 0x7F && unit < 0xA0)) unit = u'?';
+    return UnicodeToAnsi(units);
+}
+
 // Columns two blanks apart, the last one unpadded.
 void PrintColumns(const std::vector<TRow>& Rows) {
     TRow::size_type last = 0;
@@ -54,7 +63,8 @@ void ListPorts(const TStringList& Names) {
     std::vector<TRow> rows{{"PORT", "DEVICE", "MODEL", "SERIAL"}};
     for (int i = 0; i < Names.Count(); ++i) {
         const TPortDetails details = DescribePort(Names[i], sysfs, map);
-        rows.push_back({Names[i], details.Path, DeviceModel(details), details.Serial});
+        rows.push_back({Printable(Names[i]), Printable(details.Path), Printable(DeviceModel(details)),
+                        Printable(details.Serial)});
     }
     PrintColumns(rows);
 #endif

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +39,11 @@ private:
     const char* FName;
 };
 
+// What a tooltip shows of Text.
+QString ShownText(const QString& Text) {
+    return Qt::mightBeRichText(Text) ? QTextDocumentFragment::fromHtml(Text).toPlainText() : Text;
+}
+
 // The window over a sysfs fixture, with the demo device's stand-in (a pty) as DEMO.
 class PortWindow : public ::testing::Test, public TSysfsFixture {
 protected:
@@ -56,7 +62,7 @@ protected:
     std::vector<std::pair<QString, QString>> Items() const {
         const QComboBox& box = Form->cb_portlist->Box();
         std::vector<std::pair<QString, QString>> items;
-        for (int i = 0; i < box.count(); ++i) items.emplace_back(box.itemText(i), box.itemData(i, Qt::ToolTipRole).toString());
+        for (int i = 0; i < box.count(); ++i) items.emplace_back(box.itemText(i), ShownText(box.itemData(i, Qt::ToolTipRole).toString()));
         return items;
     }
 
@@ -69,11 +75,13 @@ protected:
 
 TEST_F(PortWindow, EveryListedPortHasATooltipAlsoAfterASearch) {
     AddUsbDevice("ttyUSB0", "FTDI", "FT232R USB UART", "A1B2C3");
+    AddUsbDevice("ttyUSB1", "Evil & Co", "<img src=x> <b>Evil</b>", "1");
     AddDevice("ttyS0", 4);
     OpenWindow();
     const std::vector<std::pair<QString, QString>> expected{
         {"COM1", "/dev/ttyS0"},
         {"COM33", QString::fromUtf8("/dev/ttyUSB0 \u2014 FTDI FT232R USB UART, serial A1B2C3")},
+        {"COM34", QString::fromUtf8("/dev/ttyUSB1 \u2014 Evil & Co <img src=x> <b>Evil</b>, serial 1")},
         {"DEMO", QString::fromStdString(Demo.SlavePath())},
     };
     EXPECT_EQ(Items(), expected);
