@@ -33,7 +33,7 @@ TEST(Programs, AnswerHelpAndVersionAndRefuseAnythingElse) {
         {OSTRA_CONSOLE, "--version", 0, "ostra-console " OSTRA_VERSION "\n"},
         {OSTRA_CONSOLE, "--help", 0, "Usage: "},
         {OSTRA_CONSOLE, "COM5", 2, "ostra-console: unexpected argument 'COM5'"},
-        {OSTRA_CONSOLE, "--bogus", 1, "Unknown option 'bogus'."},
+        {OSTRA_CONSOLE, "--bogus", 2, "ostra-console: Unknown option 'bogus'."},
         {OSTRA_PORTS_PROGRAM, "--version", 0, "ostra-ports " OSTRA_VERSION "\n"},
         {OSTRA_PORTS_PROGRAM, "--help", 0, "Usage: ostra-ports\n"},
         {OSTRA_PORTS_PROGRAM, "--version --help", 2, "ostra-ports: unexpected argument '--help'"},
@@ -44,9 +44,22 @@ TEST(Programs, AnswerHelpAndVersionAndRefuseAnythingElse) {
     };
     for (const TInvocation& c : cases) {
         const std::string program = std::filesystem::path(c.Program).filename();
-        const TCommandResult run = RunCommand("QT_QPA_PLATFORM=offscreen " + std::string(c.Program) + " " + c.Arguments);
+        // As over SSH or in a script: no display, and no platform chosen for Qt.
+        const TCommandResult run =
+            RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(c.Program) + " " + c.Arguments);
         EXPECT_EQ(run.Status, c.Status) << program << " " << c.Arguments << ": " << run.Output;
         EXPECT_NE(run.Output.find(c.Output), std::string::npos) << program << " " << c.Arguments << ": " << run.Output;
+    }
+}
+
+// One line that says why, never Qt's abort.
+TEST(Programs, TheConsoleWithoutADisplaySaysSoAndEndsWithStatusOne) {
+    for (const char* display : {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "env -u QT_QPA_PLATFORM DISPLAY=:4242"}) {
+        const TCommandResult run = RunCommand(std::string(display) + " " OSTRA_CONSOLE " -platform xcb");
+        EXPECT_EQ(run.Status, 1) << display << ": " << run.Output;
+        EXPECT_EQ(run.Output,
+                  "ostra-console: cannot show the window: no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)\n")
+            << display;
     }
 }
 
@@ -54,6 +67,7 @@ TEST(Programs, PortsListsNameDeviceModelAndSerialInColumns) {
     TSysfsFixture sysfs;
     sysfs.AddUsbDevice("ttyUSB0", "FTDI", "FT232R USB UART", "A1B2C3");
     sysfs.AddUsbDevice("ttyACM1", "", "Uno R3", "");
+    sysfs.AddUsbDevice("ttyUSB2", "\x1b]0;owned\x07", "Evil\x1b[2J\xc2\x9b", "\x7f");
     sysfs.AddDevice("ttyS0", 4);
     const TPty demo;
     const std::string run = "OSTRA_SYSFS_TTY='" + sysfs.TtyDir.string() + "' OSTRA_PORTS='DEMO=" + demo.SlavePath() + "' ";
@@ -61,6 +75,7 @@ TEST(Programs, PortsListsNameDeviceModelAndSerialInColumns) {
               "PORT   DEVICE        MODEL                 SERIAL\n"
               "COM1   /dev/ttyS0\n"
               "COM33  /dev/ttyUSB0  FTDI FT232R USB UART  A1B2C3\n"
+              "COM35  /dev/ttyUSB2  ?]0;owned? Evil?[2J?  ?\n"
               "COM66  /dev/ttyACM1  Uno R3\n"
               "DEMO   " + demo.SlavePath() + "\n");
     EXPECT_EQ(RunCommand("OSTRA_SYSFS_TTY=/nonexistent OSTRA_PORTS= " OSTRA_PORTS_PROGRAM).Output, "No serial ports found.\n");
