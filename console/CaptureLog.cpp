@@ -25,7 +25,7 @@ QAction& AddCheckable(QMenu& Menu, const QString& Text) {
 }  // namespace
 
 TCaptureLog::TCaptureLog(TForm3& Form)
-    : TComponent(&Form), FForm(Form), FCaption(Form.GetCaption()) {
+    : TComponent(&Form), FForm(Form) {
     SetName("CaptureLog");
     QMenu& file = ConsoleMenu(Form, QStringLiteral("&File"));
     QWidget* window = Form.Widget();
@@ -90,8 +90,8 @@ void TCaptureLog::Failed(const QString& File, const QString& Message) {
 
 void TCaptureLog::ShowState() {
     FLog->setChecked(Logging());
-    const UnicodeString suffix = FromQString(QStringLiteral(" — logging to ") + QFileInfo(FPath).fileName());
-    FForm.SetCaption(Logging() ? FCaption + suffix : FCaption);
+    const QString suffix = Logging() ? QStringLiteral(" — logging to ") + QFileInfo(FPath).fileName() : QString();
+    FForm.SetCaptionSuffix(*this, FromQString(suffix));
 }
 
 void TCaptureLog::ChooseSave() const {

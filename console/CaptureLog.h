@@ -35,7 +35,6 @@ private:
     void ShowState();
 
     TForm3& FForm;
-    const UnicodeString FCaption;
     QAction* FLog;
     QAction* FDated;
     QString FPath;

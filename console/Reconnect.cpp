@@ -18,8 +18,7 @@ TReconnect::TReconnect(TForm3& Form)
     : TComponent(&Form),
       FForm(Form),
       FEnabled(ConsoleMenu(Form, QStringLiteral("&Port")).addAction(QStringLiteral("Reconnect when the device returns"))),
-      FPoll(new QTimer(Form.Widget())),
-      FCaption(Form.GetCaption()) {
+      FPoll(new QTimer(Form.Widget())) {
     SetName("Reconnect");
     FEnabled->setCheckable(true);
     FEnabled->setChecked(true);
@@ -61,14 +60,14 @@ void TReconnect::Disconnected(bool DeviceLost) {
 
 void TReconnect::StartWaiting() {
     if (FPortName.empty()) return;
-    FForm.SetCaption(FCaption + u" \u2014 waiting for " + AnsiToUnicode(FPortName));
+    FForm.SetCaptionSuffix(*this, u" \u2014 waiting for " + AnsiToUnicode(FPortName));
     FPoll->start();
 }
 
 void TReconnect::StopWaiting() {
     if (!FPoll->isActive()) return;
     FPoll->stop();
-    FForm.SetCaption(FCaption);
+    FForm.SetCaptionSuffix(*this, {});
 }
 
 void TReconnect::TryReopen() {
@@ -83,12 +82,18 @@ void TReconnect::TryReopen() {
 }
 
 std::string TReconnect::ReturnedPortName() const {
-    const std::string byId = FById.empty() ? std::string() : PortOfByIdName(SerialByIdDir(), FById);
-    if (!byId.empty()) return byId;
     TStringList present;
-    FForm.OrvelSerialPort1->GetExistingCommPortNames(&present);
-    for (int i = 0; i < present.Count(); ++i)
-        if (present[i] == FPortName) return FPortName;
+    if (FById.empty()) FForm.OrvelSerialPort1->GetExistingCommPortNames(&present);
+    return ::ReturnedPortName(SerialByIdDir(), FById, FPortName, present);
+}
+
+// A device known by its by-id name is that name alone: another device may
+// get the kernel name it had.
+std::string ReturnedPortName(const std::string& ByIdDir, const std::string& ById, const std::string& PortName,
+                             const TStringList& Present) {
+    if (!ById.empty()) return PortOfByIdName(ByIdDir, ById);
+    for (int i = 0; i < Present.Count(); ++i)
+        if (Present[i] == PortName) return PortName;
     return {};
 }
 

@@ -37,13 +37,18 @@ private:
     TForm3& FForm;
     QAction* FEnabled;
     QTimer* FPoll;
-    UnicodeString FCaption;
     std::string FPortName;
     // The device's name in /dev/serial/by-id, when it has one.
     std::string FById;
     // The window's own attempt to open, which must not end the wait.
     bool FReopening = false;
 };
+
+// The name a lost device is back under, or empty while it is away: where
+// the device had ById, the port that name leads to; else PortName when it is
+// among the Present ports.
+std::string ReturnedPortName(const std::string& ByIdDir, const std::string& ById, const std::string& PortName,
+                             const TStringList& Present);
 
 // Where the stable names of USB serial devices are: OSTRA_SERIAL_BY_ID when
 // set (tests), else /dev/serial/by-id.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/comexample.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "console/CaptureLog.h"
@@ -117,6 +118,7 @@ TForm3::~TForm3() {
 // ---- start-up and window ----------------------------------------------------
 
 void TForm3::FormCreate(TObject* Sender) {
+    FCaption = GetCaption();
     portstatus = false;
     Memo1->Clear();
     Memo1->SetWantTabs(true);
@@ -145,6 +147,16 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachReceivedViews(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
+}
+
+void TForm3::SetCaptionSuffix(const TComponent& Part, const UnicodeString& Suffix) {
+    const auto entry = std::find_if(FCaptionSuffixes.begin(), FCaptionSuffixes.end(),
+                                    [&](const auto& Entry) { return Entry.first == &Part; });
+    if (entry == FCaptionSuffixes.end()) FCaptionSuffixes.emplace_back(&Part, Suffix);
+    else entry->second = Suffix;
+    UnicodeString caption = FCaption;
+    for (const auto& [part, suffix] : FCaptionSuffixes) caption += suffix;
+    SetCaption(caption);
 }
 
 void TForm3::FormResize(TObject*) {

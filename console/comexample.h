@@ -6,6 +6,7 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "led/LmLeds.h"
@@ -76,6 +77,9 @@ public:
     // Turns received bytes, and the text they make, into what the received
     // area shows; the views attached in FormCreate set it. Unset, the text
     // shows as it came.
+    // The caption is the form file's, followed by what each part adds, in
+    // the order the parts first asked; an empty Suffix adds nothing.
+    void SetCaptionSuffix(const TComponent& Part, const UnicodeString& Suffix);
     using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
     void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
 
@@ -102,6 +106,8 @@ private:
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
     TReceivedTextFilter FReceivedTextFilter;
+    UnicodeString FCaption;
+    std::vector<std::pair<const TComponent*, UnicodeString>> FCaptionSuffixes;
 };
 
 // The one console window.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "console/CaptureLog.h"
 #include "console/Reconnect.h"
 #include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/Pty.h"
@@ -36,13 +37,13 @@ protected:
 
     // The device goes away; the window waits for it. Its names lead nowhere
     // first: another process may get the number of a closed pty at once.
-    void Unplug(const QString& Port) {
+    void Unplug(const QString& Port, const QString& CaptionBefore = QStringLiteral("Ostra Console")) {
         ASSERT_TRUE(Form->Connected()) << (Errors.empty() ? "" : Errors.front());
         PortMap.reset();
         PortMap.emplace("COM5=/nonexistent/ostra-gone;COM33=/nonexistent/ostra-gone");
         First->CloseMaster();
         ASSERT_TRUE(Pump([&] { return !Form->Connected() && Reconnector().Waiting(); }));
-        EXPECT_EQ(Caption(), QString::fromUtf8("Ostra Console \u2014 waiting for ") + Port);
+        EXPECT_EQ(Caption(), CaptionBefore + QString::fromUtf8(" \u2014 waiting for ") + Port);
     }
     // A new device appears, reached under Map.
     void Plug(const std::string& Map) {
@@ -84,6 +85,20 @@ TEST_F(Reconnect, OpensTheSamePortAgainWithTheSameSettingsWhenItReturns) {
     EXPECT_TRUE(Errors.empty());
 }
 
+// The caption has one owner; the log's part of it stays through the wait.
+TEST_F(Reconnect, TheCaptionShowsTheLogAndTheWaitTogether) {
+    QTemporaryDir folder;
+    Part<TCaptureLog>("CaptureLog").Start(folder.filePath("capture.log"));
+    Connect(u"COM5");
+    const QString logging = QString::fromUtf8("Ostra Console \u2014 logging to capture.log");
+    Unplug("COM5", logging);
+    Plug("COM5=");
+    ASSERT_TRUE(Pump([&] { return Form->Connected(); }));
+    EXPECT_EQ(Caption(), logging);
+    Part<TCaptureLog>("CaptureLog").Stop();
+    EXPECT_EQ(Caption(), "Ostra Console");
+}
+
 TEST_F(Reconnect, FindsTheSameUsbDeviceUnderAnotherName) {
     Link(First->SlavePath());
     Connect(u"COM33");
@@ -112,6 +127,21 @@ TEST_F(Reconnect, ByIdNamesFollowTheLinks) {
     Unlink();
     Link("../../ttyXRUSB2");
     EXPECT_EQ(PortOfByIdName(ById.path().toStdString(), kUsbName), "ttyXRUSB2");
+}
+
+// Another adapter may get the kernel name a lost one had; one known by its
+// by-id name returns only under that name.
+TEST_F(Reconnect, ADeviceKnownByItsByIdNameReturnsOnlyUnderIt) {
+    const std::string dir = ById.path().toStdString();
+    TStringList present;
+    present.Add("COM33");
+    const std::string impostor = "usb-Other_Adapter_9Z-if00-port0";
+    std::filesystem::create_symlink("../../ttyUSB0", ById.filePath(QString::fromStdString(impostor)).toStdString());
+    EXPECT_EQ(ReturnedPortName(dir, kUsbName, "COM33", present), "");
+    EXPECT_EQ(ReturnedPortName(dir, "", "COM33", present), "COM33");  // no by-id name: the port name
+    EXPECT_EQ(ReturnedPortName(dir, "", "COM34", present), "");
+    Link("../../ttyUSB1");
+    EXPECT_EQ(ReturnedPortName(dir, kUsbName, "COM33", present), "COM34");
 }
 
 struct TEndCase {
