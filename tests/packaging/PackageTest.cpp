@@ -90,8 +90,17 @@ TEST_F(Package, PassesTheDistributionsChecks) {
     EXPECT_EQ(appstream.Status, 0) << appstream.Output;
     std::ifstream file(metainfo);
     const std::string text{std::istreambuf_iterator<char>(file), {}};
-    for (const char* element : {"<developer_name>", "<description>", "<screenshot ", "<release "})
+    for (const char* element : {"<developer_name>", "<description>", "<release ",
+                                "<project_license>GPL-3.0-or-later</project_license>"})
         EXPECT_NE(text.find(element), std::string::npos) << element;
+    // There is no home page, screenshot host or mail address yet, and none is made up.
+    const TCommandResult addresses =
+        RunCommand("grep -rlE 'https?://|@' '" + metainfo + "' '" + (Root() / "usr/share/applications").string() + "'");
+    EXPECT_EQ(addresses.Output, "");
+    std::ifstream copyright(Root() / "usr/share/doc/ostra-console/copyright");
+    const std::string licence{std::istreambuf_iterator<char>(copyright), {}};
+    EXPECT_NE(licence.find("Files: *\nCopyright: 2026 The Ostra Console developers\nLicense: GPL-3+\n"), std::string::npos)
+        << licence;
 
     const TCommandResult lintian = RunCommand("lintian --tag-display-limit 0 '" + Deb().string() + "'");
     EXPECT_EQ(lintian.Output.find("\nE: "), std::string::npos) << lintian.Output;
