@@ -5,8 +5,9 @@
 // takes, and a paced stream through a pseudo-terminal at the fastest listed
 // rate, watched from the event loop and from the writer.
 //
-// Also: finding text in the long session, and the memory of a stream four
-// times as long under a limit of 100,000 lines.
+// Also: finding text in the long session, typing a key in its middle and at
+// its end, and the memory of a stream four times as long under a limit of
+// 100,000 lines.
 //
 // bench_display [megabytes of the long session, 50] [seconds of each stream, 20]
 
@@ -150,6 +151,38 @@ void ReportSearch(TForm3& Form, std::size_t Megabytes) {
     PrintFigure("find backwards round the end", back, "ms", back / baseline, last ? "" : "NOT FOUND");
 }
 
+// One key typed into the long session at Place(i) for key i, the window
+// painting after each; the median processor time of the main thread.
+template <class TPlace>
+double KeyCost(TForm3& Form, TPlace&& Place) {
+    TTextView& view = Form.Memo1->View();
+    std::vector<double> costs;
+    for (int i = 0; i < 21; ++i) {
+        const TTextView::Position at = Place(i);
+        const double start = ThreadCpuMs();
+        view.SetSelection(at, at);
+        view.InsertText(u"x");
+        Application->ProcessMessages();
+        costs.push_back(ThreadCpuMs() - start);
+    }
+    return Median(costs);
+}
+
+// Typing in the middle of a long session against typing at its end: the
+// same place for each key, as when a user edits a line, and a new line for
+// each key, where the lines after the last place move once.
+void ReportTyping(TForm3& Form, std::size_t Megabytes) {
+    const TTextLines& lines = Form.Memo1->View().Lines();
+    const auto inLine = [&](std::size_t Line) { return lines.LineStart(Line) + lines.LineLength(Line) / 2; };
+    const double atEnd = KeyCost(Form, [&](int) { return Form.Memo1->View().Length(); });
+    const double samePlace = KeyCost(Form, [&](int i) { return inLine(10) + static_cast<uint64_t>(i); });
+    const double newPlace = KeyCost(Form, [&](int i) { return inLine(20 + 1000 * static_cast<std::size_t>(i)); });
+    const std::string at = std::to_string(Megabytes) + " MB";
+    PrintFigure("key typed at the end of " + at, atEnd, "ms", 1.0);
+    PrintFigure("key typed near the start, one place", samePlace, "ms", samePlace / atEnd, "target <= 1.5");
+    PrintFigure("key typed near the start, a new line each", newPlace, "ms", newPlace / atEnd);
+}
+
 // Resident memory after a quarter of the stream and at its end, with the
 // oldest lines dropped past the limit.
 void ReportScrollback(TForm3& Form, std::size_t Megabytes) {
@@ -264,6 +297,7 @@ int main(int argc, char** argv) {
 
     ReportBlockCosts(*Form3, megabytes, true, true);
     ReportSearch(*Form3, megabytes);
+    ReportTyping(*Form3, megabytes);
     ReportBlockCosts(*Form3, megabytes, false, false);
     ReportScrollback(*Form3, 4 * megabytes);
 

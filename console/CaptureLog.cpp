@@ -84,6 +84,7 @@ void TCaptureLog::Failed(const QString& File, const QString& Message) {
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Log to file"), FLastFailure, QMessageBox::Ok,
                                 FForm.Frame());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
     box->setModal(false);
     box->show();
 }

@@ -94,6 +94,7 @@ void TSendFile::Finish() {
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Send file"), FLastOutcome, QMessageBox::Ok,
                                 FForm.Frame());
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
     box->open();
 }
 

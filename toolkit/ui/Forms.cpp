@@ -194,6 +194,8 @@ void ShowExceptionBox(std::exception_ptr Error) {
     }
     QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), text, QMessageBox::Ok,
                     QApplication::activeWindow());
+    // Messages carry names from devices and other programs: text, never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
