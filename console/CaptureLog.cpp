@@ -14,13 +14,10 @@
 
 namespace {
 
-QString FailureText(const QString& Message, const QString& Path) { return Message + QStringLiteral("\n") + Path; }
+// Before the lines the console put into the received text itself.
+constexpr char16_t kConsoleLineMark[] = u"[Ostra Console] ";
 
-QAction& AddCheckable(QMenu& Menu, const QString& Text) {
-    QAction& action = *Menu.addAction(Text);
-    action.setCheckable(true);
-    return action;
-}
+QString FailureText(const QString& Message, const QString& Path) { return Message + QStringLiteral("\n") + Path; }
 
 }  // namespace
 
@@ -102,7 +99,7 @@ void TCaptureLog::ChooseSave() const {
 
 void TCaptureLog::SaveReceived(const QString& Path) const {
     QFile file(Path);
-    const QByteArray text = ToQString(FForm.Memo1->View().Text()).toUtf8();
+    const QByteArray text = ToQString(FForm.Memo1->View().Lines().TextMarkingNotes(kConsoleLineMark)).toUtf8();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() || !file.flush())
         throw Exception(FailureText(QStringLiteral("The received text could not be saved: ") + file.errorString(), Path)
                             .toStdString());

@@ -22,7 +22,8 @@ public:
     bool Logging() const { return !FPath.isEmpty(); }
     void SetDated(bool Dated);
     bool Dated() const { return FForm.OrvelSerialPort1->GetLogDateTime(); }
-    // Writes the received area's text to Path as UTF-8; raises when it cannot.
+    // Writes the received area's text to Path as UTF-8, the lines of the
+    // console's own marked "[Ostra Console] "; raises when it cannot.
     void SaveReceived(const QString& Path) const;
     // What the window said when a log stopped by itself.
     const QString& LastFailure() const { return FLastFailure; }

@@ -27,3 +27,9 @@ QMenu& ConsoleMenu(TForm& Form, const QString& Title) {
     bar.insertMenu(before, menu);
     return *menu;
 }
+
+QAction& AddCheckable(QMenu& Menu, const QString& Text) {
+    QAction& action = *Menu.addAction(Text);
+    action.setCheckable(true);
+    return action;
+}

@@ -4,10 +4,11 @@
 
 #include "toolkit/ui/Forms.h"
 
-// The window's component of that name and class; the form file holds it.
+// The window's component of that name and class: a control the form file
+// holds, or a part that FormCreate attached (such as "ReceivedViews").
 template <class T>
 T& FormPart(const TForm& Form, const char* Name) {
     auto* part = dynamic_cast<T*>(Form.FindComponent(Name));
-    if (!part) throw Exception(AnsiString("The form file has no ") + Name);
+    if (!part) throw Exception(AnsiString("The window has no ") + Name);
     return *part;
 }

@@ -25,12 +25,6 @@ UnicodeString NameOf(char16_t Unit) {
     return AnsiToUnicode(TOrvelSerialPort::ReplaceControlChars(AnsiString(1, static_cast<char>(Unit))));
 }
 
-QAction& AddCheckable(QMenu& Menu, const QString& Text) {
-    QAction& action = *Menu.addAction(Text);
-    action.setCheckable(true);
-    return action;
-}
-
 // Keeps a widget on the place of another as the window resizes it.
 class TSamePlace : public QObject {
 public:

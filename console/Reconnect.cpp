@@ -3,11 +3,13 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTime>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 
 #include "console/ConsoleMenus.h"
+#include "toolkit/ui/TextView.h"
 #ifndef _WIN32
 #include "serial/device/PortNames.h"
 #endif
@@ -52,6 +54,7 @@ void TReconnect::Connected() {
 
 void TReconnect::Disconnected(bool DeviceLost) {
     if (FReopening) return;
+    if (DeviceLost) Mark(FPortName, u"lost");
     if (DeviceLost && FEnabled->isChecked())
         StartWaiting();
     else
@@ -78,7 +81,16 @@ void TReconnect::TryReopen() {
     // Not open yet (a device appears before it may be opened): the next round tries again.
     const std::exception_ptr failure = FForm.OpenPort(name);
     FReopening = false;
-    if (!failure && FForm.Connected()) StopWaiting();
+    if (failure || !FForm.Connected()) return;
+    StopWaiting();
+    Mark(name, u"back");
+}
+
+// A line of the console's own in the received text, where the gap is: no
+// received data, so neither the log nor the hex view has it.
+void TReconnect::Mark(const std::string& Port, const char16_t* What) {
+    const UnicodeString time = FromQString(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    FForm.Memo1->View().AppendNote(u"\u2014 " + AnsiToUnicode(Port) + u" " + What + u" " + time + u" \u2014");
 }
 
 std::string TReconnect::ReturnedPortName() const {

@@ -4,6 +4,7 @@
 // window waits for it, its caption says so, and the port opens again with the
 // same settings as soon as the device is back: under the same name, or on
 // Linux as the same USB device (by its /dev/serial/by-id name) under another.
+// The received text shows where the device went and came back, with the time.
 
 #include <QString>
 #include <string>
@@ -31,6 +32,7 @@ private:
     void StartWaiting();
     void StopWaiting();
     void TryReopen();
+    void Mark(const std::string& Port, const char16_t* What);
     // The name the device is back under, or empty while it is away.
     std::string ReturnedPortName() const;
 

@@ -22,10 +22,6 @@ namespace {
 
 constexpr char16_t kCarriageReturn = 13;
 
-const char* const kBaudRates[] = {"75",    "110",   "134",    "150",    "300",    "600",    "1200",   "1800",
-                                  "2400",  "4800",  "7200",   "9600",   "14400",  "19200",  "38400",  "57600",
-                                  "115200", "128000", "230400", "256000", "460800", "921600"};
-
 // Redraws the memo once, after the whole change.
 class TLinesUpdate {
 public:
@@ -138,7 +134,7 @@ void TForm3::FormCreate(TObject* Sender) {
 
     AttachPortTooltips(*cb_portlist);
     b_GetPortsClick(Sender);
-    for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
+    for (const int32_t rate : TOrvelSerialPort::StandardBaudRates()) cb_Baud->GetItems()->Add(std::to_string(rate));
 
     AttachLineControls(*this);
     AttachSendFile(*this);
@@ -345,7 +341,7 @@ void TForm3::Memo1KeyPress(TObject*, char16_t& Key) {
         case 8:
             // A whole character goes, even one outside the code page or made of two units.
             if (!text.empty()) text.pop_back();
-            if (!text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF) text.pop_back();
+            if (!text.empty() && IsHighSurrogate(text.back())) text.pop_back();
             break;
         case kCarriageReturn:
             Key = 0;

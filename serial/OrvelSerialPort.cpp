@@ -159,6 +159,8 @@ int32_t TOrvelSerialPort::BaudRateToInt(TBaudRate pBaudRate) const {
     return pBaudRate < brCustom ? kBaudRates[pBaudRate] : FCustomBaudRate;
 }
 
+const std::array<int32_t, brCustom>& TOrvelSerialPort::StandardBaudRates() { return kBaudRates; }
+
 TBaudRate TOrvelSerialPort::IntToBaudRate(int32_t Value) {
     for (std::size_t i = 0; i < kBaudRates.size(); ++i)
         if (kBaudRates[i] == Value) return static_cast<TBaudRate>(i);

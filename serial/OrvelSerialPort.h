@@ -4,6 +4,7 @@
 // thread, sending, port discovery, line control and the input log.
 
 #include <atomic>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -101,6 +102,8 @@ public:
     AnsiString CommPortToString(TCommPort Port) const;
     int32_t BaudRateToInt(TBaudRate pBaudRate) const;
     static TBaudRate IntToBaudRate(int32_t Value);
+    // The rates of br000075 to br921600, in that order.
+    static const std::array<int32_t, brCustom>& StandardBaudRates();
 
     // ---- published properties ----
     TCommPort GetCommPort() const;

@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <filesystem>
@@ -14,9 +16,12 @@
 #include <optional>
 
 #include "console/CaptureLog.h"
+#include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
 #include "tests/console/ConsoleTestSupport.h"
 #include "tests/support/Pty.h"
+#include "toolkit/ui/HexView.h"
+#include "toolkit/ui/TextView.h"
 
 namespace {
 
@@ -97,6 +102,44 @@ TEST_F(Reconnect, TheCaptionShowsTheLogAndTheWaitTogether) {
     EXPECT_EQ(Caption(), logging);
     Part<TCaptureLog>("CaptureLog").Stop();
     EXPECT_EQ(Caption(), "Ostra Console");
+}
+
+// The received text shows where the device went and came back; these lines
+// are the console's own: the log and the hex view never see them, and saved
+// text marks them.
+TEST_F(Reconnect, MarksTheGapInTheReceivedTextOnly) {
+    QTemporaryDir folder;
+    TCaptureLog& log = Part<TCaptureLog>("CaptureLog");
+    log.Start(folder.filePath("capture.log"));
+    Connect(u"COM5");
+    First->Send("before\r\n");
+    const auto shown = [&] { return ToQString(Form->Memo1->View().Text()); };
+    ASSERT_TRUE(Pump([&] { return shown() == "before\n"; }));
+    Unplug("COM5", QString::fromUtf8("Ostra Console \u2014 logging to capture.log"));
+    Plug("COM5=");
+    ASSERT_TRUE(Pump([&] { return Form->Connected(); }));
+    Second->Send("after");
+    ASSERT_TRUE(Pump([&] { return shown().endsWith("after"); }));
+
+    const QRegularExpression marks(QString::fromUtf8(
+        "^before\n\u2014 COM5 lost (\\d\\d:\\d\\d:\\d\\d) \u2014\n\u2014 COM5 back (\\d\\d:\\d\\d:\\d\\d) \u2014\nafter$"));
+    EXPECT_TRUE(marks.match(shown()).hasMatch()) << shown().toStdString();
+    const TTextLines& lines = Form->Memo1->View().Lines();
+    EXPECT_TRUE(lines.IsNote(1) && lines.IsNote(2) && !lines.IsNote(0) && !lines.IsNote(3));
+    EXPECT_EQ(Part<TReceivedViews>("ReceivedViews").Hex().History().Bytes(0, UINT64_MAX), "before\r\nafter");
+    QFile logged(folder.filePath("capture.log"));
+    ASSERT_TRUE(Pump([&] { return logged.size() == 13; }));
+    ASSERT_TRUE(logged.open(QIODevice::ReadOnly));
+    EXPECT_EQ(logged.readAll(), "before\r\nafter");
+
+    log.SaveReceived(folder.filePath("saved.txt"));
+    QFile saved(folder.filePath("saved.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QStringList savedLines = QString::fromUtf8(saved.readAll()).split(u'\n');
+    ASSERT_EQ(savedLines.size(), 4);
+    EXPECT_TRUE(savedLines[1].startsWith(QString::fromUtf8("[Ostra Console] \u2014 COM5 lost "))) << savedLines[1].toStdString();
+    EXPECT_TRUE(savedLines[2].startsWith(QString::fromUtf8("[Ostra Console] \u2014 COM5 back "))) << savedLines[2].toStdString();
+    EXPECT_EQ(savedLines[3], "after");
 }
 
 TEST_F(Reconnect, FindsTheSameUsbDeviceUnderAnotherName) {

@@ -13,6 +13,11 @@ using AnsiString = std::string;
 // UTF-16 string, the text of the user interface.
 using UnicodeString = std::u16string;
 
+// The halves of a UTF-16 surrogate pair, which stands for one character
+// outside the basic plane.
+constexpr bool IsHighSurrogate(char16_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char16_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
+
 class Exception : public std::exception {
 public:
     explicit Exception(AnsiString Msg) : FMessage(std::move(Msg)) {}

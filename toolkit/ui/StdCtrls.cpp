@@ -19,14 +19,6 @@
 #include "toolkit/ui/ExceptionHandler.h"
 #include "toolkit/ui/TextView.h"
 
-QString ToQString(const UnicodeString& Text) {
-    return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-UnicodeString FromQString(const QString& Text) {
-    return {reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())};
-}
-
 QColor ToQColor(TColor Color) {
     const TColor rgb = ColorToRGB(Color);
     return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);

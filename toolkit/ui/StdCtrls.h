@@ -13,6 +13,7 @@
 
 #include "toolkit/core/Set.h"
 #include "toolkit/ui/Controls.h"
+#include "toolkit/ui/QtStrings.h"
 
 class QComboBox;
 class QLineEdit;
@@ -49,8 +50,6 @@ constexpr Word VK_OTHER = 0xFF;
 using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char16_t& Key)>;
 
-QString ToQString(const UnicodeString& Text);
-UnicodeString FromQString(const QString& Text);
 // System colours resolved now.
 QColor ToQColor(TColor Color);
 

@@ -3,13 +3,13 @@
 
 #include <algorithm>
 
+#include "toolkit/core/SysUtils.h"
+
 namespace {
 
 constexpr char16_t kCarriageReturn = u'\r';
 constexpr char16_t kLineFeed = u'\n';
 constexpr char16_t kTab = u'\t';
-
-bool IsHighSurrogate(char16_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
 
 uint64_t CeilDiv(uint64_t A, uint64_t B) { return (A + B - 1) / B; }
 
@@ -61,6 +61,7 @@ void TTextLines::Clear() {
     FLinePos.assign(1, 0);
     FShiftFrom = 0;
     FShiftPos = FShiftRows = 0;
+    FNotes.clear();
     FCheckpoints.clear();
     FWidest = 0;
     FEndsWithCR = false;
@@ -80,6 +81,36 @@ void TTextLines::Append(std::u16string_view Text) {
             PushUnit(unit);
         }
     }
+}
+
+void TTextLines::AppendNote(std::u16string_view Text) {
+    if (Text.empty()) return;
+    const bool endsWithCR = FEndsWithCR;
+    if (LineLength(LineCount() - 1) > 0) EndLine();
+    PushNote(Text);
+    FEndsWithCR = endsWithCR;
+}
+
+void TTextLines::PushNote(std::u16string_view Text) {
+    FNotes.insert(FDataEnd);
+    for (const char16_t unit : Text)
+        if (unit != kCarriageReturn && unit != kLineFeed) PushUnit(unit);
+    EndLine();
+}
+
+// An edit writes a note's line anew elsewhere: what is left is no longer the console's own.
+bool TTextLines::IsNote(std::size_t Line) const {
+    return Line + 1 < LineCount() && LineLength(Line) > 0 && FNotes.contains(FLineData[Line]);
+}
+
+std::u16string TTextLines::TextMarkingNotes(std::u16string_view Mark) const {
+    std::u16string text;
+    for (std::size_t line = 0; line < LineCount(); ++line) {
+        if (IsNote(line)) text += Mark;
+        CopyData(FLineData[line], LineEndData(line), text);
+        if (line + 1 < LineCount()) text += kLineFeed;
+    }
+    return text;
 }
 
 void TTextLines::PushUnit(char16_t Unit) {
@@ -232,6 +263,7 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
     // only when that line is where appends went.
     const uint64_t first = FLineData.front();
     if (first & kEdited) return;
+    FNotes.erase(FNotes.begin(), FNotes.lower_bound(first));
     for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
     for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
         FCheckpoints.pop_front();
@@ -350,9 +382,17 @@ void TTextLines::SetTabStops(std::vector<uint64_t> Stops) {
     FTabStops = std::move(rising);
     // The cells of every line change with the stops: lay the text out anew.
     const bool endsWithCR = FEndsWithCR;
-    const std::u16string text = Text();
+    std::vector<std::pair<bool, std::u16string>> lines;
+    for (std::size_t line = 0; line < LineCount(); ++line) lines.emplace_back(IsNote(line), LineText(line));
     Clear();
-    Append(text);
+    for (std::size_t line = 0; line < lines.size(); ++line) {
+        if (lines[line].first) {
+            PushNote(lines[line].second);
+            continue;
+        }
+        Append(lines[line].second);
+        if (line + 1 < lines.size()) EndLine();
+    }
     FEndsWithCR = endsWithCR;
 }
 

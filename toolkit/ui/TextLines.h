@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,14 @@ public:
     // Replaces the text from From to To; a "\n", "\r" or "\r\n" in Text ends a line.
     void Replace(Position From, Position To, std::u16string_view Text);
     void Clear();
+    // Ends the last line unless it is empty and adds Text (line ends left
+    // out) as a line of its own that is no received text: a note of the
+    // console's own, which views show apart. A CR whose LF may still come
+    // keeps waiting for it.
+    void AppendNote(std::u16string_view Text);
+    bool IsNote(std::size_t Line) const;
+    // The text with Mark before each note.
+    std::u16string TextMarkingNotes(std::u16string_view Mark) const;
     // Drops the first Lines lines (never the last one); positions after them
     // move back by what was dropped. Costs what is dropped.
     void DropFrontLines(std::size_t Lines);
@@ -127,6 +136,8 @@ private:
     }
     void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
     void PushUnit(char16_t Unit);
+    // Text as a note in the last line, which is empty, and a line end after it.
+    void PushNote(std::u16string_view Text);
     void EndLine();
     void TruncateData(Position From);
     uint64_t Advance(uint64_t Cell, char16_t Unit) const;
@@ -159,4 +170,5 @@ private:
     uint64_t FWidest = 0;
     std::vector<uint64_t> FTabStops{8};
     bool FEndsWithCR = false;
+    std::set<uint64_t> FNotes;  // data offsets where notes start
 };

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/core/SysUtils.h"
+#include "toolkit/ui/QtStrings.h"
+
 namespace {
 
 // Room between the frame and the text, as text editors leave it.
@@ -20,15 +23,7 @@ constexpr char16_t kTab = u'\t';
 // What a control character shows as: it takes its cell and stays visible.
 constexpr char16_t kControlPicture = 0x25A1;
 
-QString ToQ(std::u16string_view Text) { return QString::fromUtf16(Text.data(), static_cast<qsizetype>(Text.size())); }
-
-std::u16string FromQ(const QString& Text) {
-    return {reinterpret_cast<const char16_t*>(Text.utf16()), static_cast<std::size_t>(Text.size())};
-}
-
 bool IsControl(char16_t Unit) { return Unit < 0x20 || (Unit >= 0x7F && Unit < 0xA0); }
-bool IsHighSurrogate(char16_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t Unit) { return Unit >= 0xDC00 && Unit <= 0xDFFF; }
 // Letters every fixed-pitch font draws at one cell's advance, so a run of them can be drawn at once.
 bool DrawsInRuns(char16_t Unit) { return (Unit >= 0x20 && Unit < 0x7F) || (Unit >= 0xA0 && Unit < 0x0300); }
 bool IsWordUnit(char16_t Unit) { return QChar(Unit).isLetterOrNumber() || Unit == u'_'; }
@@ -51,6 +46,15 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
 void TTextView::AppendText(std::u16string_view Text) {
     if (Text.empty()) return;
     FLines.Append(Text);
+    ShowAppended();
+}
+
+void TTextView::AppendNote(std::u16string_view Text) {
+    FLines.AppendNote(Text);
+    ShowAppended();
+}
+
+void TTextView::ShowAppended() {
     KeepLineLimit();
     UpdateScrollBars();
     viewport()->update();
@@ -116,7 +120,7 @@ std::u16string TTextView::SelectedText() const {
 void TTextView::SelectAll() { SetSelection(0, Length()); }
 
 void TTextView::Copy() const {
-    if (HasSelection()) QApplication::clipboard()->setText(ToQ(SelectedText()));
+    if (HasSelection()) QApplication::clipboard()->setText(ToQString(SelectedText()));
 }
 
 void TTextView::InsertText(std::u16string_view Text) {
@@ -320,11 +324,16 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
     const double left = kMargin - horizontalScrollBar()->value() * FCellWidth;
     const auto x = [&](uint64_t Cell) { return left + static_cast<double>(Cell - Row.FirstCell) * FCellWidth; };
     const auto selected = [&](std::size_t Index) { return from <= rowStart + Index && rowStart + Index < to; };
+    // The console's own lines stand apart from received text.
+    const bool note = FLines.IsNote(Row.Line);
+    QFont font = Painter.font();
+    font.setItalic(note);
+    Painter.setFont(font);
     const auto draw = [&](std::size_t First, uint64_t EndCell, const QString& Text) {
         const bool marked = selected(First);
         const double start = x(Row.Cells[First]);
         if (marked) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), palette().highlight());
-        Painter.setPen(palette().color(marked ? QPalette::HighlightedText : QPalette::Text));
+        Painter.setPen(palette().color(marked ? QPalette::HighlightedText : note ? QPalette::PlaceholderText : QPalette::Text));
         if (!Text.isEmpty()) Painter.drawText(QPointF(start, Y + FAscent), Text);
     };
     const std::size_t count = Row.Units.size();
@@ -336,9 +345,9 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         QString text;
         if (DrawsInRuns(unit)) {
             while (next < count && DrawsInRuns(Row.Units[next]) && selected(next) == selected(i)) ++next;
-            text = ToQ(std::u16string_view(Row.Units).substr(i, next - i));
+            text = ToQString(std::u16string_view(Row.Units).substr(i, next - i));
         } else if (IsHighSurrogate(unit) && next < count && IsLowSurrogate(Row.Units[next])) {
-            text = ToQ(std::u16string_view(Row.Units).substr(i, 2));
+            text = ToQString(std::u16string_view(Row.Units).substr(i, 2));
             ++next;
         } else if (unit != kTab) {
             text = QChar(IsControl(unit) ? kControlPicture : unit);
@@ -456,7 +465,7 @@ bool TTextView::EditByKey(const QKeyEvent& Event) {
     else if (Event.matches(QKeySequence::Cut)) {
         Copy();
         if (HasSelection()) InsertText({});
-    } else if (Event.matches(QKeySequence::Paste)) InsertText(FromQ(QApplication::clipboard()->text()));
+    } else if (Event.matches(QKeySequence::Paste)) InsertText(FromQString(QApplication::clipboard()->text()));
     else if (Event.matches(QKeySequence::SelectAll)) SelectAll();
     else if (Event.matches(QKeySequence::Undo) || Event.matches(QKeySequence::Redo)) {
         // Nothing to undo: text that arrived is never taken back.
@@ -498,7 +507,7 @@ void TTextView::mouseReleaseEvent(QMouseEvent* Event) {
     if (Event->button() != Qt::LeftButton) return;
     FSelecting = false;
     QClipboard& clipboard = *QApplication::clipboard();
-    if (HasSelection() && clipboard.supportsSelection()) clipboard.setText(ToQ(SelectedText()), QClipboard::Selection);
+    if (HasSelection() && clipboard.supportsSelection()) clipboard.setText(ToQString(SelectedText()), QClipboard::Selection);
 }
 
 void TTextView::mouseDoubleClickEvent(QMouseEvent* Event) {

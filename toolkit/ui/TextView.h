@@ -26,6 +26,9 @@ public:
     Position Length() const { return FLines.Length(); }
     // Adds Text at the end, leaving the caret and the selection where they are.
     void AppendText(std::u16string_view Text);
+    // Adds Text as a line of the console's own, shown in grey italics apart
+    // from what was received (see TTextLines::AppendNote).
+    void AppendNote(std::u16string_view Text);
     void SetText(std::u16string_view Text);
     // Empties the text and follows the end again.
     void Clear();
@@ -105,6 +108,7 @@ private:
     void DeleteSelectionOr(Position From, Position To);
     void SelectWordAt(Position Where);
     void KeepLineLimit();
+    void ShowAppended();
 
     TTextLines FLines;
     Position FAnchor = 0;

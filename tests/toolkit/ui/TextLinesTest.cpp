@@ -241,6 +241,34 @@ INSTANTIATE_TEST_SUITE_P(
                     TPendingCase{"TextAtTheEnd", 3, 3, u"typed", u"ab\ntyped\nc"}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
+// The console's own lines: each on a line of its own, known as such through
+// new tab stops and dropped lines, and no longer once the user edits one.
+TEST(TextLines, NotesStandOnLinesOfTheirOwn) {
+    TTextLines lines;
+    lines.Append(u"open line\r");
+    lines.AppendNote(u"\u2014 COM5 lost \u2014");
+    lines.Append(u"\n\r\n");  // the LF pairs with the CR before the note
+    lines.Append(u"partial");
+    lines.AppendNote(u"\u2014 COM5 back \u2014");
+    lines.Append(u"next");
+    EXPECT_EQ(lines.Text(), u"open line\n\u2014 COM5 lost \u2014\n\npartial\n\u2014 COM5 back \u2014\nnext");
+    const auto notes = [&] {
+        std::vector<std::size_t> found;
+        for (std::size_t line = 0; line < lines.LineCount(); ++line)
+            if (lines.IsNote(line)) found.push_back(line);
+        return found;
+    };
+    EXPECT_EQ(notes(), (std::vector<std::size_t>{1, 4}));
+    EXPECT_EQ(lines.TextMarkingNotes(u"# "),
+              u"open line\n# \u2014 COM5 lost \u2014\n\npartial\n# \u2014 COM5 back \u2014\nnext");
+    lines.SetTabStops({4});
+    EXPECT_EQ(notes(), (std::vector<std::size_t>{1, 4}));
+    lines.DropFrontLines(2);
+    EXPECT_EQ(notes(), (std::vector<std::size_t>{2}));
+    lines.Replace(lines.LineStart(2), lines.LineStart(2) + 1, u"typed");
+    EXPECT_EQ(notes(), (std::vector<std::size_t>{}));
+}
+
 TEST(TextLines, ClearStartsOver) {
     TTextLines lines;
     lines.SetColumns(4);
