@@ -162,18 +162,21 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
         QObject::connect(clear, &QAbstractButton::clicked, FHex, [this] { FHex->Clear(); });
     ShowChecks();
 
-    Form.SetReceivedTextFilter([this](const AnsiString& Bytes, const UnicodeString& Text) {
-        return Shown(Bytes, Text, TLineStamper::TClock::now());
-    });
+    TReceivedPipeline& received = Form.Received();
+    received.AddBytesListener(TReceivedPipeline::kRankHexView, [this](std::string_view Bytes) { FHex->AppendBytes(Bytes); });
+    received.AddTextStage(TReceivedPipeline::kRankControlNames, [this](UnicodeString& Text) { NameControls(Text); });
+    received.AddTextStage(TReceivedPipeline::kRankTimestamps, [this](UnicodeString& Text) { StampLines(Text); });
 }
 
-UnicodeString TReceivedViews::Shown(const AnsiString& Bytes, const UnicodeString& Text,
-                                    TLineStamper::TClock::time_point Arrival) {
-    FHex->AppendBytes(Bytes);
-    const bool paused = Arrival - FLastArrival > TLineStamper::kPause;
-    FLastArrival = Arrival;
-    UnicodeString shown = FShowControls ? (paused ? FNames.Flush() : UnicodeString()) + FNames.Shown(Text) : Text;
-    return FTimestamps ? FStamper.Stamped(shown, Arrival, LineOpen(), paused) : shown;
+void TReceivedViews::NameControls(UnicodeString& Text) {
+    const auto arrival = TLineStamper::TClock::now();
+    FPaused = arrival - FArrival > TLineStamper::kPause;
+    FArrival = arrival;
+    if (FShowControls) Text = (FPaused ? FNames.Flush() : UnicodeString()) + FNames.Shown(Text);
+}
+
+void TReceivedViews::StampLines(UnicodeString& Text) {
+    if (FTimestamps) Text = FStamper.Stamped(Text, FArrival, LineOpen(), FPaused);
 }
 
 bool TReceivedViews::LineOpen() const {

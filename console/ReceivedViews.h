@@ -69,10 +69,10 @@ public:
     bool Find(const QString& Text, bool Forward);
     const QString& FindText() const { return FFindText; }
 
-    // What the received area shows of received Bytes, making Text, arriving at Arrival.
-    UnicodeString Shown(const AnsiString& Bytes, const UnicodeString& Text, TLineStamper::TClock::time_point Arrival);
-
 private:
+    // The pipeline's text stages: control characters by name, then time stamps.
+    void NameControls(UnicodeString& Text);
+    void StampLines(UnicodeString& Text);
     void AskFind();
     void AskScrollback();
     void FindAgain(bool Forward);
@@ -82,7 +82,8 @@ private:
     TForm3& FForm;
     TControlNames FNames;
     TLineStamper FStamper;
-    TLineStamper::TClock::time_point FLastArrival{};
+    TLineStamper::TClock::time_point FArrival{};
+    bool FPaused = false;  // nothing arrived for longer than a pause before the text at hand
     bool FTimestamps = false;
     bool FShowControls = false;
     uint64_t FScrollback = 0;

@@ -6,10 +6,12 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "led/LmLeds.h"
 #include "serial/OrvelSerialPort.h"
+#include "terminal/ReceivedPipeline.h"
 #include "toolkit/ui/Forms.h"
 
 extern const char* const MsgNoPortChosen;
@@ -73,11 +75,9 @@ public:
     void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
-    // Turns received bytes, and the text they make, into what the received
-    // area shows; the views attached in FormCreate set it. Unset, the text
-    // shows as it came.
-    using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
-    void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
+    // Where received data goes on its way to the received area; the parts
+    // attached in FormCreate add their listeners and stages to it.
+    TReceivedPipeline& Received() const { return *FReceived; }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -88,8 +88,6 @@ private:
     // Closes the port on the window's behalf: that is not a lost device.
     void ClosePort();
     void Send(const UnicodeString& Text);
-    // Received bytes as text; a character split over two blocks waits for its rest.
-    UnicodeString DecodeReceived(const AnsiString& Buffer);
 
     bool portstatus = false;
     std::array<AnsiString, MaxValue + 1> cmdlist;
@@ -98,10 +96,9 @@ private:
     int32_t cmdsel = 0;
     bool cmdflg = false;
     bool cmdin = false;
-    AnsiString FPartialCharacter;
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
-    TReceivedTextFilter FReceivedTextFilter;
+    std::unique_ptr<TReceivedPipeline> FReceived;
 };
 
 // The one console window.

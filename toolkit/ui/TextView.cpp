@@ -56,6 +56,19 @@ void TTextView::AppendText(std::u16string_view Text) {
     viewport()->update();
 }
 
+void TTextView::Append(std::u16string_view Text, const TTextStyle&) { AppendText(Text); }
+
+void TTextView::Put(Position From, Position To, std::u16string_view Text, const TTextStyle&) {
+    FLines.Replace(From, To, Text);
+    KeepLineLimit();
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+int TTextView::ScreenColumns() const {
+    return static_cast<int>(std::max<qreal>(1, std::floor((viewport()->width() - 2 * kMargin) / FCellWidth)));
+}
+
 void TTextView::SetLineLimit(std::size_t Lines) {
     FLineLimit = Lines;
     KeepLineLimit();
@@ -70,6 +83,7 @@ void TTextView::KeepLineLimit() {
     const uint64_t rows = FLines.FirstRowOf(dropped);
     const uint64_t top = TopRow();
     FLines.DropFrontLines(dropped);
+    FLinesGone += dropped;
     FAnchor = FAnchor > units ? FAnchor - units : 0;
     FCaret = FCaret > units ? FCaret - units : 0;
     if (FFollow) return;
@@ -96,6 +110,7 @@ void TTextView::SetText(std::u16string_view Text) {
 }
 
 void TTextView::Clear() {
+    FLinesGone += FLines.LineCount() - 1;
     FLines.Clear();
     FAnchor = FCaret = 0;
     FFollow = true;

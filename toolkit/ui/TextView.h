@@ -13,9 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "terminal/TextSink.h"
 #include "toolkit/ui/TextLines.h"
 
-class TTextView : public QAbstractScrollArea {
+class TTextView : public QAbstractScrollArea, public TTextSink {
 public:
     using Position = TTextLines::Position;
 
@@ -24,6 +25,17 @@ public:
     const TTextLines& Lines() const { return FLines; }
     std::u16string Text() const { return FLines.Text(); }
     Position Length() const { return FLines.Length(); }
+
+    // The store the received-data pipeline writes to.
+    std::size_t LineCount() const override { return FLines.LineCount(); }
+    Position LineStart(std::size_t Line) const override { return FLines.LineStart(Line); }
+    uint64_t LineLength(std::size_t Line) const override { return FLines.LineLength(Line); }
+    std::u16string LineText(std::size_t Line) const override { return FLines.LineText(Line); }
+    uint64_t LinesEnded() const override { return FLinesGone + FLines.LineCount() - 1; }
+    void Append(std::u16string_view Text, const TTextStyle& Style) override;
+    void Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) override;
+    int ScreenRows() const override { return VisibleRows(); }
+    int ScreenColumns() const override;
     // Adds Text at the end, leaving the caret and the selection where they are.
     void AppendText(std::u16string_view Text);
     void SetText(std::u16string_view Text);
@@ -115,6 +127,7 @@ private:
     bool FTabChangesFocus = false;
     bool FSelecting = false;
     std::size_t FLineLimit = 0;
+    uint64_t FLinesGone = 0;  // lines dropped or cleared
     QList<int> FTabStopPixels;
     qreal FCellWidth = 8;
     int FRowHeight = 16;

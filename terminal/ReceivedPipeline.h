@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The one path of received data, on the main thread, in this order:
+//   1. byte listeners see the bytes as they came (the hex view);
+//   2. the decoder turns them into text in the code page;
+//   3. text stages see that text and may rewrite it (control characters by
+//      name, then time stamps), and text listeners read what they leave;
+//   4. the text goes to the store;
+//   5. line listeners see each line that ended, as the store keeps it.
+// Within each kind, handlers run in the order of their ranks; the ranks of
+// the window's own parts are named below. A part that wants received data
+// adds a handler here, never wraps another's.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "terminal/ListenerList.h"
+#include "terminal/TextSink.h"
+#include "toolkit/core/TextDecoder.h"
+
+class TReceivedPipeline {
+public:
+    // Ranks of the byte listeners.
+    static constexpr int kRankHexView = 100;
+    // Ranks of the text stages.
+    static constexpr int kRankControlNames = 100;
+    static constexpr int kRankTimestamps = 200;
+    // Text listeners that only read go after every stage that rewrites.
+    static constexpr int kRankTextListeners = 1000;
+
+    using TBytesHandler = std::function<void(std::string_view Bytes)>;
+    using TTextHandler = std::function<void(std::u16string& Text)>;
+    using TLineHandler = std::function<void(std::u16string_view Line)>;
+
+    explicit TReceivedPipeline(TTextSink& Sink);
+
+    TListenerId AddBytesListener(int Rank, TBytesHandler Handler);
+    TListenerId AddTextStage(int Rank, TTextHandler Handler);
+    TListenerId AddLineListener(int Rank, TLineHandler Handler);
+    void Remove(TListenerId Id);
+
+    // Received bytes, as the port delivered them.
+    void Receive(const AnsiString& Bytes);
+    // Puts a line of the console's own after what was received, on a line of
+    // its own in Style. Line listeners do not see it.
+    void AddOwnLine(std::u16string_view Text, const TTextStyle& Style);
+    // A new session: a character cut off by the old one is forgotten.
+    void Reset();
+
+private:
+    void TellEndedLines();
+
+    TTextSink& FSink;
+    TTextDecoder FDecoder;
+    TListenerList<std::string_view> FBytesListeners;
+    TListenerList<std::u16string&> FTextStages;
+    TListenerList<std::u16string_view> FLineListeners;
+    TListenerId FNextId = 1;
+    uint64_t FLinesTold = 0;
+};
