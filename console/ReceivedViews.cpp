@@ -2,6 +2,7 @@
 #include "console/ReceivedViews.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAction>
 #include <QEvent>
 #include <QDateTime>
@@ -127,6 +128,10 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     SetName("ReceivedViews");
     QMenu& view = ConsoleMenu(Form, QStringLiteral("&View"));
     QWidget* window = Form.Widget();
+    FTerminalCodesItem = &AddCheckable(view, QStringLiteral("Terminal codes"));
+    QObject::connect(FTerminalCodesItem, &QAction::toggled, window, [this](bool On) { SetTerminalCodes(On); });
+    FBellItem = &AddCheckable(view, QStringLiteral("&Bell"));
+    QObject::connect(FBellItem, &QAction::toggled, window, [this](bool On) { SetBell(On); });
     FTimestampsItem = &AddCheckable(view, QStringLiteral("&Timestamps"));
     QObject::connect(FTimestampsItem, &QAction::toggled, window, [this](bool On) { SetTimestamps(On); });
     FControlsItem = &AddCheckable(view, QStringLiteral("Show &control characters"));
@@ -166,6 +171,10 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     received.AddBytesListener(TReceivedPipeline::kRankHexView, [this](std::string_view Bytes) { FHex->AppendBytes(Bytes); });
     received.AddTextStage(TReceivedPipeline::kRankControlNames, [this](UnicodeString& Text) { NameControls(Text); });
     received.AddTextStage(TReceivedPipeline::kRankTimestamps, [this](UnicodeString& Text) { StampLines(Text); });
+    // Shells ask where the cursor is and wait for the answer.
+    received.Interpreter().SetReply([&Form](const std::string& Bytes) {
+        if (Form.Connected()) Form.OrvelSerialPort1->SendString(Bytes);
+    });
 }
 
 void TReceivedViews::NameControls(UnicodeString& Text) {
@@ -184,6 +193,22 @@ bool TReceivedViews::LineOpen() const {
     return lines.LineLength(lines.LineCount() - 1) > 0;
 }
 
+void TReceivedViews::SetTerminalCodes(bool On) {
+    FTerminalCodes = On;
+    ChooseInterpretation();
+    ShowChecks();
+}
+
+void TReceivedViews::ChooseInterpretation() {
+    FForm.Received().SetTerminalCodes(FTerminalCodes && !FShowControls);
+}
+
+void TReceivedViews::SetBell(bool On) {
+    FBell = On;
+    FForm.Received().Interpreter().SetBell(On ? TCodeInterpreter::TBell([] { QApplication::beep(); }) : nullptr);
+    ShowChecks();
+}
+
 void TReceivedViews::SetTimestamps(bool On) {
     FTimestamps = On;
     ShowChecks();
@@ -193,6 +218,7 @@ void TReceivedViews::SetShowControls(bool On) {
     // A CR held back to see whether an LF follows still ends its line.
     if (!On) FForm.Memo1->AppendText(FNames.Flush());
     FShowControls = On;
+    ChooseInterpretation();
     ShowChecks();
 }
 
@@ -218,7 +244,10 @@ void TReceivedViews::SetScrollback(uint64_t Lines) {
 }
 
 void TReceivedViews::ShowChecks() {
-    const QSignalBlocker timestamps(FTimestampsItem), controls(FControlsItem), lineEnds(FLineEndsItem), hex(FHexItem);
+    const QSignalBlocker codes(FTerminalCodesItem), bell(FBellItem), timestamps(FTimestampsItem),
+        controls(FControlsItem), lineEnds(FLineEndsItem), hex(FHexItem);
+    FTerminalCodesItem->setChecked(FTerminalCodes);
+    FBellItem->setChecked(FBell);
     FHexItem->setChecked(HexView());
     FTimestampsItem->setChecked(FTimestamps);
     FControlsItem->setChecked(FShowControls);

@@ -26,6 +26,8 @@ const QString kTimestampsKey = QStringLiteral("View/Timestamps");
 const QString kControlsKey = QStringLiteral("View/ShowControlCharacters");
 const QString kControlLineEndsKey = QStringLiteral("View/ControlLineEnds");
 const QString kHexKey = QStringLiteral("View/HexView");
+const QString kTerminalCodesKey = QStringLiteral("View/TerminalCodes");
+const QString kBellKey = QStringLiteral("View/Bell");
 const QString kKeepLinesKey = QStringLiteral("View/KeepLines");
 const QString kLogDatedKey = QStringLiteral("Log/WithDateAndTime");
 
@@ -112,6 +114,8 @@ void TSessionSettings::LoadViewOptions() {
     views.SetControlLineEnds(FStore.value(kControlLineEndsKey, false).toBool());
     views.SetTimestamps(FStore.value(kTimestampsKey, false).toBool());
     views.SetHexView(FStore.value(kHexKey, false).toBool());
+    views.SetTerminalCodes(FStore.value(kTerminalCodesKey, true).toBool());
+    views.SetBell(FStore.value(kBellKey, false).toBool());
     bool number = false;
     const qulonglong lines = FStore.value(kKeepLinesKey, 0).toULongLong(&number);
     if (number) views.SetScrollback(lines);
@@ -124,6 +128,8 @@ void TSessionSettings::SaveViewOptions() {
     FStore.setValue(kControlLineEndsKey, views.ControlLineEnds());
     FStore.setValue(kTimestampsKey, views.Timestamps());
     FStore.setValue(kHexKey, views.HexView());
+    FStore.setValue(kTerminalCodesKey, views.TerminalCodes());
+    FStore.setValue(kBellKey, views.Bell());
     FStore.setValue(kKeepLinesKey, static_cast<qulonglong>(views.Scrollback()));
     FStore.setValue(kLogDatedKey, FormPart<TCaptureLog>(FForm, "CaptureLog").Dated());
 }

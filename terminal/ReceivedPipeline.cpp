@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-TReceivedPipeline::TReceivedPipeline(TTextSink& Sink) : FSink(Sink), FLinesTold(Sink.LinesEnded()) {}
+TReceivedPipeline::TReceivedPipeline(TTextSink& Sink)
+    : FSink(Sink), FInterpreter(Sink), FLinesTold(Sink.LinesEnded()) {}
 
 TListenerId TReceivedPipeline::AddBytesListener(int Rank, TBytesHandler Handler) {
     FBytesListeners.Add(FNextId, Rank, std::move(Handler));
@@ -30,7 +31,9 @@ void TReceivedPipeline::Receive(const AnsiString& Bytes) {
     FBytesListeners.Call(Bytes);
     std::u16string text = FDecoder.Decode(Bytes);
     FTextStages.Call(text);
-    FSink.Append(text, TTextStyle{});
+    if (FTerminalCodes) FInterpreter.Write(text);
+    else FSink.Append(text, TTextStyle{});
+    FSink.Flush();
     TellEndedLines();
 }
 
@@ -49,7 +52,19 @@ void TReceivedPipeline::AddOwnLine(std::u16string_view Text, const TTextStyle& S
     if (FSink.LineLength(FSink.LineCount() - 1) > 0) FSink.Append(u"\n", TTextStyle{});
     FSink.Append(Text, Style);
     FSink.Append(u"\n", TTextStyle{});
+    FSink.Flush();
+    FInterpreter.MoveToEnd();
     FLinesTold = FSink.LinesEnded();
 }
 
-void TReceivedPipeline::Reset() { FDecoder.Reset(); }
+void TReceivedPipeline::Reset() {
+    FDecoder.Reset();
+    FInterpreter.Reset();
+}
+
+void TReceivedPipeline::SetTerminalCodes(bool On) {
+    if (On == FTerminalCodes) return;
+    FTerminalCodes = On;
+    // What was added meanwhile came as it was; the codes go on after it.
+    if (On) FInterpreter.Reset();
+}

@@ -5,7 +5,8 @@
 //   2. the decoder turns them into text in the code page;
 //   3. text stages see that text and may rewrite it (control characters by
 //      name, then time stamps), and text listeners read what they leave;
-//   4. the text goes to the store;
+//   4. the terminal codes in the text are applied to the store (or, when
+//      they are switched off, the text goes to the store as it is);
 //   5. line listeners see each line that ended, as the store keeps it.
 // Within each kind, handlers run in the order of their ranks; the ranks of
 // the window's own parts are named below. A part that wants received data
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "terminal/CodeInterpreter.h"
 #include "terminal/ListenerList.h"
 #include "terminal/TextSink.h"
 #include "toolkit/core/TextDecoder.h"
@@ -45,14 +47,21 @@ public:
     // Puts a line of the console's own after what was received, on a line of
     // its own in Style. Line listeners do not see it.
     void AddOwnLine(std::u16string_view Text, const TTextStyle& Style);
-    // A new session: a character cut off by the old one is forgotten.
+    // A new session: a character or sequence cut off by the old one is forgotten.
     void Reset();
+
+    // On by default; off, the codes show as the characters they are made of.
+    void SetTerminalCodes(bool On);
+    bool TerminalCodes() const { return FTerminalCodes; }
+    TCodeInterpreter& Interpreter() { return FInterpreter; }
 
 private:
     void TellEndedLines();
 
     TTextSink& FSink;
     TTextDecoder FDecoder;
+    TCodeInterpreter FInterpreter;
+    bool FTerminalCodes = true;
     TListenerList<std::string_view> FBytesListeners;
     TListenerList<std::u16string&> FTextStages;
     TListenerList<std::u16string_view> FLineListeners;

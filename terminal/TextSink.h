@@ -26,6 +26,8 @@ public:
     virtual void Append(std::u16string_view Text, const TTextStyle& Style) = 0;
     // Puts Text ("\n" ends a line) in place of From..To; what follows keeps its styles.
     virtual void Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) = 0;
+    // The pipeline is done with a block of received data: show what changed.
+    virtual void Flush() = 0;
     // The rows and columns the area shows at once: the screen that cursor
     // movements and position reports refer to.
     virtual int ScreenRows() const = 0;

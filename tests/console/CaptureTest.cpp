@@ -133,13 +133,17 @@ TEST_F(Capture, SaveWritesTheShownTextAsUtf8) {
 
 // ---- views ----------------------------------------------------------------------
 
-TEST_F(Capture, EveryOptionIsOffByDefault) {
-    for (const char* item :
-         {"&Timestamps", "Show &control characters", "CR and &LF too", "&Hex view", "&Keep the last N lines…"})
+TEST_F(Capture, EveryOptionButTerminalCodesIsOffByDefault) {
+    for (const char* item : {"&Bell", "&Timestamps", "Show &control characters", "CR and &LF too", "&Hex view",
+                             "&Keep the last N lines…"})
         EXPECT_FALSE(Item("&View", item).isChecked()) << item;
     EXPECT_FALSE(Item("&View", "CR and &LF too").isEnabled());
+    EXPECT_TRUE(Item("&View", "Terminal codes").isChecked());
     Receive("a\x1b[1m\tb\r\n", "\n");
-    EXPECT_EQ(Shown(), QString("a") + QChar(27) + "[1m\tb\n");
+    EXPECT_EQ(Shown(), "a\tb\n");
+    Item("&View", "Terminal codes").trigger();
+    Receive("c\x1b[1m\td\r\n", "d\n");
+    EXPECT_EQ(Shown(), QString("a\tb\nc") + QChar(27) + "[1m\td\n");
 }
 
 TEST_F(Capture, ShowsControlCharactersByNameAndCrLfWhenAsked) {

@@ -30,6 +30,7 @@ public:
     uint64_t LineLength(std::size_t Line) const override { return Lines[Line].Text.size(); }
     std::u16string LineText(std::size_t Line) const override { return Lines[Line].Text; }
     uint64_t LinesEnded() const override { return Dropped + Lines.size() - 1; }
+    void Flush() override {}
     int ScreenRows() const override { return Rows; }
     int ScreenColumns() const override { return Columns; }
 

@@ -50,19 +50,37 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
 
 void TTextView::AppendText(std::u16string_view Text) {
     if (Text.empty()) return;
+    FLines.SetStyle(0);
     FLines.Append(Text);
     KeepLineLimit();
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TTextView::Append(std::u16string_view Text, const TTextStyle&) { AppendText(Text); }
-
-void TTextView::Put(Position From, Position To, std::u16string_view Text, const TTextStyle&) {
-    FLines.Replace(From, To, Text);
+// The pipeline's changes are shown once it is done with a block (Flush).
+void TTextView::Append(std::u16string_view Text, const TTextStyle& Style) {
+    FLines.SetStyle(StyleId(Style));
+    FLines.Append(Text);
     KeepLineLimit();
+}
+
+void TTextView::Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) {
+    FLines.Put(From, To, Text, StyleId(Style));
+    KeepLineLimit();
+}
+
+void TTextView::Flush() {
     UpdateScrollBars();
     viewport()->update();
+}
+
+uint32_t TTextView::StyleId(const TTextStyle& Style) {
+    if (Style.IsDefault()) return 0;
+    const uint64_t key = uint64_t(uint32_t(Style.Foreground) & 0x1FFFFFF) << 33 |
+                         uint64_t(uint32_t(Style.Background) & 0x1FFFFFF) << 8 | Style.Attributes;
+    const auto [found, added] = FStyleIds.try_emplace(key, static_cast<uint32_t>(FStyles.size()));
+    if (added) FStyles.push_back(Style);
+    return found->second;
 }
 
 int TTextView::ScreenColumns() const {
@@ -335,13 +353,15 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
     const double left = kMargin - horizontalScrollBar()->value() * FCellWidth;
     const auto x = [&](uint64_t Cell) { return left + static_cast<double>(Cell - Row.FirstCell) * FCellWidth; };
     const auto selected = [&](std::size_t Index) { return from <= rowStart + Index && rowStart + Index < to; };
+    const auto styleOf = [&](std::size_t Index) { return Row.Styles.empty() ? 0 : Row.Styles[Index]; };
     const auto draw = [&](std::size_t First, uint64_t EndCell, const QString& Text) {
-        const bool marked = selected(First);
         const double start = x(Row.Cells[First]);
-        if (marked) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), palette().highlight());
-        Painter.setPen(palette().color(marked ? QPalette::HighlightedText : QPalette::Text));
+        QColor background;
+        ApplyStyle(Painter, styleOf(First), selected(First), background);
+        if (background.isValid()) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), background);
         if (!Text.isEmpty()) Painter.drawText(QPointF(start, Y + FAscent), Text);
     };
+    const auto sameRun = [&](std::size_t A, std::size_t B) { return selected(A) == selected(B) && styleOf(A) == styleOf(B); };
     const std::size_t count = Row.Units.size();
     const auto cellAfter = [&](std::size_t Index) { return Index < count ? Row.Cells[Index] : Row.EndCell; };
     std::size_t i = 0;
@@ -350,7 +370,7 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         std::size_t next = i + 1;
         QString text;
         if (DrawsInRuns(unit)) {
-            while (next < count && DrawsInRuns(Row.Units[next]) && selected(next) == selected(i)) ++next;
+            while (next < count && DrawsInRuns(Row.Units[next]) && sameRun(next, i)) ++next;
             text = ToQ(std::u16string_view(Row.Units).substr(i, next - i));
         } else if (IsHighSurrogate(unit) && next < count && IsLowSurrogate(Row.Units[next])) {
             text = ToQ(std::u16string_view(Row.Units).substr(i, 2));
@@ -368,6 +388,43 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         const uint64_t end = FLines.LineCells(Row.Line);
         Painter.fillRect(QRectF(x(end), Y, FCellWidth, FRowHeight), palette().highlight());
     }
+}
+
+void TTextView::ApplyStyle(QPainter& Painter, uint32_t Style, bool Marked, QColor& Background) const {
+    if (Marked) {
+        Background = palette().color(QPalette::Highlight);
+        Painter.setPen(palette().color(QPalette::HighlightedText));
+    }
+    const TTextStyle& style = FStyles[Style];
+    const auto colour = [](int32_t Rgb, const QColor& Default) {
+        return Rgb == TTextStyle::kDefaultColour ? Default : QColor::fromRgb(static_cast<QRgb>(Rgb));
+    };
+    if (!Marked) {
+        QColor foreground = colour(style.Foreground, palette().color(QPalette::Text));
+        Background = colour(style.Background, QColor());
+        if (style.Has(TTextStyle::atReverse)) {
+            const QColor back = Background.isValid() ? Background : palette().color(QPalette::Base);
+            Background = foreground;
+            foreground = back;
+        }
+        if (style.Has(TTextStyle::atFaint)) {
+            // Half way to the area's background.
+            const QColor base = palette().color(QPalette::Base);
+            foreground = QColor((foreground.red() + base.red()) / 2, (foreground.green() + base.green()) / 2,
+                                (foreground.blue() + base.blue()) / 2);
+        }
+        Painter.setPen(foreground);
+    }
+    const bool bold = style.Has(TTextStyle::atBold);
+    const bool italic = style.Has(TTextStyle::atItalic);
+    const bool underline = style.Has(TTextStyle::atUnderline);
+    const QFont& current = Painter.font();
+    if (current.bold() == bold && current.italic() == italic && current.underline() == underline) return;
+    QFont font = current;
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    Painter.setFont(font);
 }
 
 // ---- events ------------------------------------------------------------------

@@ -12,6 +12,8 @@
 #include <QList>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "terminal/TextSink.h"
 #include "toolkit/ui/TextLines.h"
@@ -34,6 +36,7 @@ public:
     uint64_t LinesEnded() const override { return FLinesGone + FLines.LineCount() - 1; }
     void Append(std::u16string_view Text, const TTextStyle& Style) override;
     void Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) override;
+    void Flush() override;
     int ScreenRows() const override { return VisibleRows(); }
     int ScreenColumns() const override;
     // Adds Text at the end, leaving the caret and the selection where they are.
@@ -106,6 +109,9 @@ private:
     void UpdateScrollBars();
     void SetTopRow(uint64_t Row);
     void PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) const;
+    uint32_t StyleId(const TTextStyle& Style);
+    // Pen, background and font of a run of text in Style.
+    void ApplyStyle(QPainter& Painter, uint32_t Style, bool Marked, QColor& Background) const;
     TPlace PlaceOf(Position Where) const;
     Position PositionAt(const QPoint& Point) const;
     Position PositionAtPlace(uint64_t Row, uint64_t Column) const;
@@ -128,6 +134,9 @@ private:
     bool FSelecting = false;
     std::size_t FLineLimit = 0;
     uint64_t FLinesGone = 0;  // lines dropped or cleared
+    // The styles the text uses, by the number the lines keep; 0 is the plain one.
+    std::vector<TTextStyle> FStyles{TTextStyle{}};
+    std::unordered_map<uint64_t, uint32_t> FStyleIds;
     QList<int> FTabStopPixels;
     qreal FCellWidth = 8;
     int FRowHeight = 16;
