@@ -146,6 +146,24 @@ TEST_F(Capture, EveryOptionButTerminalCodesIsOffByDefault) {
     EXPECT_EQ(Shown(), QString("a\tb\nc") + QChar(27) + "[1m\td\n");
 }
 
+TEST_F(Capture, ShowsWhatTheDevicesTerminalCodesMeanAndAnswersTheirRequests) {
+    Receive("\x1b[0;32mI (312) wifi: connected\x1b[0m\r\n", "connected\n");
+    Receive("Progress: 10%\rProgress: 50%\rProgress: 100%\r\n", "100%\n");
+    Receive("\x1b[2K\ruart:~$ abc\b\b\bxyz", "xyz");
+    EXPECT_EQ(Shown(), "I (312) wifi: connected\nProgress: 100%\nuart:~$ xyz");
+    const TTextLines& lines = View().Lines();
+    EXPECT_NE(lines.StyleAt(0, 0), 0u);
+    EXPECT_EQ(lines.StyleAt(1, 0), 0u);
+    // An embedded shell asks where the cursor is and waits for the answer.
+    Pty.Send("\x1b[6n");
+    std::string reply;
+    EXPECT_TRUE(Pump([&] {
+        reply += Pty.Receive(1, std::chrono::milliseconds(1));
+        return reply.size() >= 7;
+    }));
+    EXPECT_EQ(reply, "\x1b[3;12R");
+}
+
 TEST_F(Capture, ShowsControlCharactersByNameAndCrLfWhenAsked) {
     Item("&View", "Show &control characters").trigger();
     Receive(std::string("\x1b[?2004h$ \0\t\r", 12), "\t");
