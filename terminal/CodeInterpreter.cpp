@@ -170,7 +170,10 @@ void TCodeInterpreter::WriteInSequence(std::u16string_view Text, std::size_t& At
     } else if (FInCsi && !StaysInCsi(unit)) {
         FInCsi = false;
     }
-    FAfterEscape = unit == kEscape;
+    // After ESC the parser takes '[' as CSI, also after intermediate bytes; C0
+    // controls inside a sequence are carried out and leave it where it was.
+    const bool intermediate = FAfterEscape && unit >= 0x20 && unit <= 0x2F;
+    if (!StaysInCsi(unit) && !intermediate) FAfterEscape = unit == kEscape;
     if (unit == kCancel || unit == kSubstitute) FInSequence = false;
     Feed(bytes);
 }
@@ -356,6 +359,7 @@ void TCodeInterpreter::Erase(char Command, long Mode) {
         if (Command == 'J' && FFromEnd > 0) {
             const std::size_t last = FSink.LineCount() - 1;
             FSink.Put(start + column, FSink.LineStart(last) + FSink.LineLength(last), u"", TTextStyle{});
+            FFromEnd = 0;
         }
     } else if (Mode == 1) {
         if (Command == 'J')

@@ -95,6 +95,6 @@ private:
     bool FCRHeldLineEnd = false;  // a CR just ended a line of a device that sends no LF
     bool FInSequence = false;     // the parser is inside a sequence
     bool FInCsi = false;          // and that sequence is a CSI
-    bool FAfterEscape = false;
+    bool FAfterEscape = false;    // the parser is past an ESC and what may follow it before a final byte
     int FCsiSeparators = 0;
 };

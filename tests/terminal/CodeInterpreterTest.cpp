@@ -103,6 +103,8 @@ TEST(CodeInterpreter, NoSequenceGrowsWithoutBoundNorAsksForMore) {
     t.Write("a\x1b[" + std::string(100000, ';') + "31mb");
     t.Write("\x1b]0;" + std::string(100000, 'x') + "\x07" "c");
     t.Write("\x1b[" + std::string(40, '9') + "@\x1b[" + std::string(40, '9') + "Cd");
+    // A CSI also starts after controls and intermediate bytes inside an ESC sequence.
+    t.Write(std::string("\x1b\x10\0[", 4) + std::string(1000, ':') + "m\x1b([" + std::string(1000, ';') + "m");
     EXPECT_EQ(t.Text().substr(0, 3), "abc");
     EXPECT_LE(t.Text().size(), 3 + 80u + 1);
     EXPECT_EQ(t.Sink.Lines.back().Styles[1].Foreground, 0xBB0000);
