@@ -25,13 +25,7 @@ constexpr unsigned char kReverseIndex = 0x8D;
 constexpr long kMaxCount = 1 << 16;
 
 bool IsC0(char16_t Unit) { return Unit < 0x20; }
-// Bytes that neither end a CSI nor leave it: C0 controls other than those
-// that cancel it, NUL and DEL.
-bool StaysInCsi(char16_t Unit) {
-    return (IsC0(Unit) && Unit != kEscape && Unit != kCancel && Unit != kSubstitute) || Unit == 0x7F;
-}
 bool IsCsiParameter(char16_t Unit) { return Unit >= 0x20 && Unit <= 0x3F; }
-bool IsSeparator(char16_t Unit) { return Unit == u';' || Unit == u':'; }
 
 std::string Encoded(std::u16string_view Text, std::size_t At, std::size_t& Used) {
     const char16_t unit = Text[At];
@@ -99,7 +93,8 @@ TCodeInterpreter::~TCodeInterpreter() { vterm_free(FTerm); }
 void TCodeInterpreter::Reset() {
     // CAN leaves any sequence the parser is in.
     Feed("\x18");
-    FInSequence = FInCsi = FAfterEscape = false;
+    FInSequence = false;
+    FBound.Reset();
     FStyle = {};
     FSaved = {};
     FSeenLineFeed = FCRHeldLineEnd = false;
@@ -132,56 +127,45 @@ void TCodeInterpreter::WritePlain(std::u16string_view Text, std::size_t& At) {
     if (At == Text.size()) return;
     const char16_t unit = Text[At++];
     if (unit != kEscape) return Control(unit);
-    FInSequence = FAfterEscape = true;
-    FInCsi = false;
+    FInSequence = true;
+    FBound.Pass(unit);
     Feed("\x1b");
 }
 
 // One unit at a time, so that the parser's callbacks tell where the sequence
 // ended; only the parameters of a CSI, which cannot end it, go in one piece.
 void TCodeInterpreter::WriteInSequence(std::u16string_view Text, std::size_t& At) {
-    if ((FAfterEscape || FInCsi) && Text[At] >= 0x80) {
+    if ((FBound.AfterEscape() || FBound.InCsi()) && Text[At] >= 0x80) {
         // No sequence goes on with a character outside ASCII: it ends there and the character shows.
         Feed("\x18");
-        FInSequence = FInCsi = FAfterEscape = false;
+        FInSequence = false;
+        FBound.Reset();
         return;
     }
-    if (FInCsi && IsCsiParameter(Text[At])) {
+    if (FBound.InCsi() && IsCsiParameter(Text[At])) {
         std::string batch;
-        for (; At < Text.size() && IsCsiParameter(Text[At]); ++At) {
-            if (IsSeparator(Text[At]) && ++FCsiSeparators >= kMaxCsiArguments) continue;
-            batch += static_cast<char>(Text[At]);
-        }
+        for (; At < Text.size() && IsCsiParameter(Text[At]); ++At)
+            if (FBound.Pass(Text[At])) batch += static_cast<char>(Text[At]);
         // The final byte goes with them; what keeps the CSI open or ends it otherwise goes on its own.
         if (At < Text.size() && Text[At] >= 0x40 && Text[At] < 0x7F) {
+            FBound.Pass(Text[At]);
             batch += static_cast<char>(Text[At++]);
-            FInCsi = false;
         }
-        FAfterEscape = false;
         return Feed(batch);
     }
     const char16_t unit = Text[At];
     std::size_t used = 0;
     const std::string bytes = Encoded(Text, At, used);
     At += used;
-    if (FAfterEscape && unit == u'[') {
-        FInCsi = true;
-        FCsiSeparators = 0;
-    } else if (FInCsi && !StaysInCsi(unit)) {
-        FInCsi = false;
-    }
-    // After ESC the parser takes '[' as CSI, also after intermediate bytes; C0
-    // controls inside a sequence are carried out and leave it where it was.
-    const bool intermediate = FAfterEscape && unit >= 0x20 && unit <= 0x2F;
-    if (!StaysInCsi(unit) && !intermediate) FAfterEscape = unit == kEscape;
     if (unit == kCancel || unit == kSubstitute) FInSequence = false;
-    Feed(bytes);
+    if (FBound.Pass(unit)) Feed(bytes);
 }
 
 void TCodeInterpreter::Feed(std::string_view Bytes) { vterm_input_write(FTerm, Bytes.data(), Bytes.size()); }
 
 int TCodeInterpreter::OnText(const char* Bytes, std::size_t Length) {
-    FInSequence = FInCsi = FAfterEscape = false;
+    FInSequence = false;
+    FBound.Reset();
     const auto end = std::find_if(Bytes, Bytes + Length, [](char Byte) { return IsC0(static_cast<unsigned char>(Byte)) || Byte == 0x7F; });
     const auto eaten = static_cast<std::size_t>(end - Bytes);
     Put(Utf8ToUnicode(std::string(Bytes, eaten)));
@@ -194,6 +178,7 @@ int TCodeInterpreter::OnControl(unsigned char Control) {
         return 1;
     }
     FInSequence = false;
+    FBound.Reset();
     if (Control == kIndex || Control == kNextLine) LineFeed(Control == kNextLine);
     else if (Control == kReverseIndex) MoveToRow(CursorRow() > 0 ? CursorRow() - 1 : 0);
     return 1;
@@ -201,6 +186,7 @@ int TCodeInterpreter::OnControl(unsigned char Control) {
 
 int TCodeInterpreter::OnEscape(const char* Bytes, std::size_t Length) {
     FInSequence = false;
+    FBound.Reset();
     if (Length != 1) return 1;  // character sets and the like change nothing here
     if (Bytes[0] == '7') SaveCursor();
     else if (Bytes[0] == '8') RestoreCursor();
@@ -210,6 +196,7 @@ int TCodeInterpreter::OnEscape(const char* Bytes, std::size_t Length) {
 
 int TCodeInterpreter::OnString() {
     FInSequence = false;
+    FBound.Reset();
     return 1;
 }
 
@@ -304,7 +291,8 @@ void TCodeInterpreter::RestoreCursor() {
 }
 
 int TCodeInterpreter::OnCsi(const char* Leader, const long Arguments[], int Count, const char*, char Command) {
-    FInSequence = FInCsi = false;
+    FInSequence = false;
+    FBound.Reset();
     const std::string_view leader = Leader ? Leader : "";
     const long first = Count > 0 ? Arguments[0] : CSI_ARG_MISSING;
     const auto n = static_cast<uint64_t>(CountOf(first));

@@ -9,22 +9,20 @@
 //
 // Text outside a sequence, the common case, never goes through the parser;
 // a sequence is fed to it in small steps so that the parser's end of it is
-// known, and a CSI carries at most kMaxCsiArguments arguments (libvterm
-// 0.1.4 keeps no bound of its own).
+// known, through a bound on the arguments of a CSI (TCsiBound).
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "terminal/CsiBound.h"
 #include "terminal/TextSink.h"
 
 struct VTerm;
 
 class TCodeInterpreter {
 public:
-    static constexpr int kMaxCsiArguments = 16;
-
     using TReply = std::function<void(const std::string& Bytes)>;
     using TBell = std::function<void()>;
 
@@ -93,8 +91,6 @@ private:
     TCursor FSaved;
     bool FSeenLineFeed = false;
     bool FCRHeldLineEnd = false;  // a CR just ended a line of a device that sends no LF
-    bool FInSequence = false;     // the parser is inside a sequence
-    bool FInCsi = false;          // and that sequence is a CSI
-    bool FAfterEscape = false;    // the parser is past an ESC and what may follow it before a final byte
-    int FCsiSeparators = 0;
+    bool FInSequence = false;  // the parser is inside a sequence
+    TCsiBound FBound;
 };
