@@ -10,6 +10,7 @@
 #include <QMenu>
 
 #include "console/ConsoleMenus.h"
+#include "console/SamePlace.h"
 #include "toolkit/ui/ExceptionHandler.h"
 #include "toolkit/ui/HexView.h"
 #include "toolkit/ui/TextView.h"
@@ -31,25 +32,6 @@ QAction& AddCheckable(QMenu& Menu, const QString& Text) {
     action.setCheckable(true);
     return action;
 }
-
-// Keeps a widget on the place of another as the window resizes it.
-class TSamePlace : public QObject {
-public:
-    TSamePlace(QWidget& Leader, QWidget& Follower) : QObject(&Follower), FFollower(Follower) {
-        Leader.installEventFilter(this);
-        Follower.setGeometry(Leader.geometry());
-    }
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::Resize || Event->type() == QEvent::Move)
-            FFollower.setGeometry(static_cast<QWidget*>(Watched)->geometry());
-        return false;
-    }
-
-private:
-    QWidget& FFollower;
-};
 
 }  // namespace
 

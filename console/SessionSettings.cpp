@@ -11,6 +11,7 @@
 #include "console/ConsoleMenus.h"
 #include "console/FormParts.h"
 #include "console/ReceivedViews.h"
+#include "console/TerminalMode.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ const QString kControlLineEndsKey = QStringLiteral("View/ControlLineEnds");
 const QString kHexKey = QStringLiteral("View/HexView");
 const QString kTerminalCodesKey = QStringLiteral("View/TerminalCodes");
 const QString kBellKey = QStringLiteral("View/Bell");
+const QString kTerminalModeKey = QStringLiteral("Port/TerminalMode");
+const QString kBackspaceSendsBSKey = QStringLiteral("Port/BackspaceSendsBS");
 const QString kKeepLinesKey = QStringLiteral("View/KeepLines");
 const QString kLogDatedKey = QStringLiteral("Log/WithDateAndTime");
 
@@ -120,6 +123,9 @@ void TSessionSettings::LoadViewOptions() {
     const qulonglong lines = FStore.value(kKeepLinesKey, 0).toULongLong(&number);
     if (number) views.SetScrollback(lines);
     FormPart<TCaptureLog>(FForm, "CaptureLog").SetDated(FStore.value(kLogDatedKey, false).toBool());
+    TTerminalMode& terminal = FormPart<TTerminalMode>(FForm, "TerminalMode");
+    terminal.SetOn(FStore.value(kTerminalModeKey, false).toBool());
+    terminal.SetBackspaceSendsBS(FStore.value(kBackspaceSendsBSKey, false).toBool());
 }
 
 void TSessionSettings::SaveViewOptions() {
@@ -132,6 +138,9 @@ void TSessionSettings::SaveViewOptions() {
     FStore.setValue(kBellKey, views.Bell());
     FStore.setValue(kKeepLinesKey, static_cast<qulonglong>(views.Scrollback()));
     FStore.setValue(kLogDatedKey, FormPart<TCaptureLog>(FForm, "CaptureLog").Dated());
+    const TTerminalMode& terminal = FormPart<TTerminalMode>(FForm, "TerminalMode");
+    FStore.setValue(kTerminalModeKey, terminal.On());
+    FStore.setValue(kBackspaceSendsBSKey, terminal.BackspaceSendsBS());
 }
 
 void TSessionSettings::Save() {

@@ -10,6 +10,7 @@
 #include "console/Reconnect.h"
 #include "console/SendFile.h"
 #include "console/SessionSettings.h"
+#include "console/TerminalMode.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/TextView.h"
 
@@ -131,6 +132,7 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachReconnect(*this);
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);
+    AttachTerminalMode(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }

@@ -29,6 +29,7 @@ void TReceivedPipeline::Remove(TListenerId Id) {
 
 void TReceivedPipeline::Receive(const AnsiString& Bytes) {
     FBytesListeners.Call(Bytes);
+    if (!FTextShown) return;
     std::u16string text = FDecoder.Decode(Bytes);
     FTextStages.Call(text);
     if (FTerminalCodes) FInterpreter.Write(text);

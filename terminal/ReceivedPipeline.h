@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one path of received data, on the main thread, in this order:
-//   1. byte listeners see the bytes as they came (the hex view);
+//   1. byte listeners see the bytes as they came (the hex view, then the
+//      screen of terminal mode);
 //   2. the decoder turns them into text in the code page;
 //   3. text stages see that text and may rewrite it (control characters by
 //      name, then time stamps), and text listeners read what they leave;
@@ -25,6 +26,7 @@ class TReceivedPipeline {
 public:
     // Ranks of the byte listeners.
     static constexpr int kRankHexView = 100;
+    static constexpr int kRankTerminalScreen = 200;
     // Ranks of the text stages.
     static constexpr int kRankControlNames = 100;
     static constexpr int kRankTimestamps = 200;
@@ -54,6 +56,9 @@ public:
     void SetTerminalCodes(bool On);
     bool TerminalCodes() const { return FTerminalCodes; }
     TCodeInterpreter& Interpreter() { return FInterpreter; }
+    // Off while terminal mode shows the bytes on its screen: then nothing is
+    // decoded or added to the store, and the byte listeners alone see the data.
+    void SetTextShown(bool On) { FTextShown = On; }
 
 private:
     void TellEndedLines();
@@ -62,6 +67,7 @@ private:
     TTextDecoder FDecoder;
     TCodeInterpreter FInterpreter;
     bool FTerminalCodes = true;
+    bool FTextShown = true;
     TListenerList<std::string_view> FBytesListeners;
     TListenerList<std::u16string&> FTextStages;
     TListenerList<std::u16string_view> FLineListeners;

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/ui/StylePainting.h"
+
 namespace {
 
 // Room between the frame and the text, as text editors leave it.
@@ -357,7 +359,7 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
     const auto draw = [&](std::size_t First, uint64_t EndCell, const QString& Text) {
         const double start = x(Row.Cells[First]);
         QColor background;
-        ApplyStyle(Painter, styleOf(First), selected(First), background);
+        ApplyTextStyle(Painter, FStyles[styleOf(First)], palette(), selected(First), background);
         if (background.isValid()) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), background);
         if (!Text.isEmpty()) Painter.drawText(QPointF(start, Y + FAscent), Text);
     };
@@ -388,43 +390,6 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         const uint64_t end = FLines.LineCells(Row.Line);
         Painter.fillRect(QRectF(x(end), Y, FCellWidth, FRowHeight), palette().highlight());
     }
-}
-
-void TTextView::ApplyStyle(QPainter& Painter, uint32_t Style, bool Marked, QColor& Background) const {
-    if (Marked) {
-        Background = palette().color(QPalette::Highlight);
-        Painter.setPen(palette().color(QPalette::HighlightedText));
-    }
-    const TTextStyle& style = FStyles[Style];
-    const auto colour = [](int32_t Rgb, const QColor& Default) {
-        return Rgb == TTextStyle::kDefaultColour ? Default : QColor::fromRgb(static_cast<QRgb>(Rgb));
-    };
-    if (!Marked) {
-        QColor foreground = colour(style.Foreground, palette().color(QPalette::Text));
-        Background = colour(style.Background, QColor());
-        if (style.Has(TTextStyle::atReverse)) {
-            const QColor back = Background.isValid() ? Background : palette().color(QPalette::Base);
-            Background = foreground;
-            foreground = back;
-        }
-        if (style.Has(TTextStyle::atFaint)) {
-            // Half way to the area's background.
-            const QColor base = palette().color(QPalette::Base);
-            foreground = QColor((foreground.red() + base.red()) / 2, (foreground.green() + base.green()) / 2,
-                                (foreground.blue() + base.blue()) / 2);
-        }
-        Painter.setPen(foreground);
-    }
-    const bool bold = style.Has(TTextStyle::atBold);
-    const bool italic = style.Has(TTextStyle::atItalic);
-    const bool underline = style.Has(TTextStyle::atUnderline);
-    const QFont& current = Painter.font();
-    if (current.bold() == bold && current.italic() == italic && current.underline() == underline) return;
-    QFont font = current;
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    Painter.setFont(font);
 }
 
 // ---- events ------------------------------------------------------------------

@@ -110,8 +110,6 @@ private:
     void SetTopRow(uint64_t Row);
     void PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) const;
     uint32_t StyleId(const TTextStyle& Style);
-    // Pen, background and font of a run of text in Style.
-    void ApplyStyle(QPainter& Painter, uint32_t Style, bool Marked, QColor& Background) const;
     TPlace PlaceOf(Position Where) const;
     Position PositionAt(const QPoint& Point) const;
     Position PositionAtPlace(uint64_t Row, uint64_t Column) const;
