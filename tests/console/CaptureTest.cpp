@@ -43,14 +43,6 @@ protected:
         ASSERT_TRUE(Pump([&] { return this->Shown().endsWith(Shown); })) << this->Shown().toStdString();
     }
 
-    QAction& Item(const QString& Menu, const QString& Text) const {
-        for (const QAction* menu : Form->MenuBar()->actions())
-            if (menu->text() == Menu)
-                for (QAction* item : menu->menu()->actions())
-                    if (item->text() == Text) return *item;
-        throw Exception("no menu item " + Text.toStdString());
-    }
-
     TPty Pty;
     TPortMap Map{"COM5=" + Pty.SlavePath()};
     QTemporaryDir Folder;

@@ -30,14 +30,6 @@ protected:
     TTerminalMode& Mode() const { return Part<TTerminalMode>("TerminalMode"); }
     TTerminalView& View() const { return Mode().View(); }
 
-    QAction& Item(const QString& Menu, const QString& Text) const {
-        for (const QAction* menu : Form->MenuBar()->actions())
-            if (menu->text() == Menu)
-                for (QAction* item : menu->menu()->actions())
-                    if (item->text() == Text) return *item;
-        throw Exception("no menu item " + Text.toStdString());
-    }
-
     // What the device receives, once Count bytes came.
     std::string DeviceReads(std::size_t Count) {
         std::string bytes;
