@@ -105,6 +105,8 @@ void TCodeInterpreter::Write(std::u16string_view Text) {
 }
 
 void TCodeInterpreter::WritePlain(std::u16string_view Text, std::size_t& At) {
+    if (AtTheEnd()) AppendLines(Text, At);
+    if (At == Text.size()) return;
     const auto control = std::find_if(Text.begin() + static_cast<std::ptrdiff_t>(At), Text.end(),
                                       [](char16_t Unit) { return IsC0(Unit) && Unit != kTab; });
     const auto end = static_cast<std::size_t>(control - Text.begin());
@@ -116,6 +118,34 @@ void TCodeInterpreter::WritePlain(std::u16string_view Text, std::size_t& At) {
     FInSequence = true;
     FBound.Pass(unit);
     Feed("\x1b");
+}
+
+bool TCodeInterpreter::AtTheEnd() const {
+    return FFromEnd == 0 && !FCRHeldLineEnd && FColumn == FSink.LineLength(FSink.LineCount() - 1);
+}
+
+// At the end of the text, lines and their ends (LF, or CR LF) go to the store
+// in one piece, as plain text always did; a lone CR and other controls stop it.
+void TCodeInterpreter::AppendLines(std::u16string_view Text, std::size_t& At) {
+    std::size_t end = At;
+    std::size_t lastLine = std::u16string_view::npos;
+    while (end < Text.size()) {
+        const char16_t unit = Text[end];
+        const bool pair = unit == kCarriageReturn && end + 1 < Text.size() && Text[end + 1] == kLineFeed;
+        if (unit == kLineFeed || pair) {
+            end += pair ? 2 : 1;
+            lastLine = end;
+            FSeenLineFeed = true;
+        } else if (IsC0(unit) && unit != kTab) {
+            break;
+        } else {
+            ++end;
+        }
+    }
+    if (end == At) return;
+    FSink.Append(Text.substr(At, end - At), FStyle);
+    FColumn = lastLine == std::u16string_view::npos ? FColumn + (end - At) : end - lastLine;
+    At = end;
 }
 
 // One unit at a time, so that the parser's callbacks tell where the sequence

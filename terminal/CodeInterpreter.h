@@ -58,6 +58,8 @@ private:
     };
 
     void WritePlain(std::u16string_view Text, std::size_t& At);
+    bool AtTheEnd() const;
+    void AppendLines(std::u16string_view Text, std::size_t& At);
     void WriteInSequence(std::u16string_view Text, std::size_t& At);
     void Feed(std::string_view Bytes);
     void Control(char16_t Control);

@@ -141,12 +141,13 @@ void TTerminalScreen::OnOutput(const char* Bytes, std::size_t Length) {
 
 void TTerminalScreen::OnPushLine(int Columns, const void* Cells) {
     if (!FScrolledOff) return;
-    TLine line = LineOfCells(Columns, Cells);
-    // Blank cells at the end of a line were never written.
-    const std::size_t end = line.Text.find_last_not_of(u' ') + 1;
-    line.Text.resize(end);
-    line.Styles.resize(end);
-    FScrolledOff(line);
+    // Blank cells at the end of a line were never written: they are left out.
+    const auto* cells = static_cast<const VTermScreenCell*>(Cells);
+    int used = Columns;
+    while (used > 0 && (cells[used - 1].chars[0] == 0 || cells[used - 1].chars[0] == ' ') &&
+           VTERM_COLOR_IS_DEFAULT_BG(&cells[used - 1].bg))
+        --used;
+    FScrolledOff(LineOfCells(used, Cells));
 }
 
 void TTerminalScreen::Key(int Key, uint8_t Modifiers) {

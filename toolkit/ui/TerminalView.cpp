@@ -54,12 +54,16 @@ TTerminalView::TTerminalView(QWidget* Parent) : QWidget(Parent), FSizeLabel(new 
     setCursor(Qt::IBeamCursor);
     FSizeLabel->setAutoFillBackground(true);
     FSizeLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    FFrame.setSingleShot(true);
+    FFrame.setInterval(16);
+    QObject::connect(&FFrame, &QTimer::timeout, this, [this] { update(); });
     MeasureFont();
 }
 
+// However fast the bytes come, the screen is painted at most once a frame.
 void TTerminalView::Write(std::string_view Bytes) {
     FScreen.Write(Bytes);
-    if (FScreen.TakeChanged()) update();
+    if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
 }
 
 std::u16string TTerminalView::ScreenText() const {

@@ -6,6 +6,7 @@
 // pastes. A serial line carries no window size, so a label in the corner
 // says what to tell the device ("stty rows R cols C").
 
+#include <QTimer>
 #include <QWidget>
 
 #include "terminal/TerminalScreen.h"
@@ -40,6 +41,7 @@ private:
 
     TTerminalScreen FScreen{24, 80};
     QLabel* FSizeLabel;
+    QTimer FFrame;
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
