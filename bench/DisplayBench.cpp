@@ -9,7 +9,10 @@
 // its end, and the memory of a stream four times as long under a limit of
 // 100,000 lines.
 //
-// bench_display [megabytes of the long session, 50] [seconds of each stream, 20]
+// With "colours": log lines of one colour and a reset each against plain
+// lines, their memory, and terminal mode showing seq's output through a pty.
+//
+// bench_display [megabytes of the long session, 50] [seconds of each stream, 20] [colours]
 
 #include <QApplication>
 #include <algorithm>
@@ -30,6 +33,8 @@
 #include "bench/BenchSupport.h"
 #include "console/FormParts.h"
 #include "console/ReceivedViews.h"
+#include "console/TerminalMode.h"
+#include "toolkit/ui/TerminalView.h"
 #include "console/comexample.h"
 #include "tests/support/Pty.h"
 #include "toolkit/ui/TextView.h"
@@ -42,19 +47,21 @@ constexpr std::size_t kRecord = 64;
 constexpr double kBytesPerSecond = 92160;  // 921,600 baud, 10 bits a byte
 
 // Record Index of a stream: 62 bytes of number and letters, then CR LF, or
-// 64 bytes without a line end.
-std::string Record(uint64_t Index, bool LineEnds) {
+// 64 bytes without a line end. A coloured one starts with a colour and ends
+// with a reset before its line end, in the same 64 bytes.
+std::string Record(uint64_t Index, bool LineEnds, bool Coloured = false) {
     char number[16];
     std::snprintf(number, sizeof number, "%010llu ", static_cast<unsigned long long>(Index));
-    std::string record(number);
+    std::string record = std::string(Coloured ? "\x1b[0;32m" : "") + number;
     while (record.size() < kRecord) record += static_cast<char>('a' + (Index + record.size()) % 26);
     if (LineEnds) record.replace(kRecord - 2, 2, "\r\n");
+    if (Coloured) record.replace(kRecord - 6, 4, "\x1b[0m");
     return record;
 }
 
-std::string Stream(uint64_t FirstRecord, std::size_t Bytes, bool LineEnds) {
+std::string Stream(uint64_t FirstRecord, std::size_t Bytes, bool LineEnds, bool Coloured = false) {
     std::string stream;
-    for (uint64_t i = FirstRecord; stream.size() < Bytes; ++i) stream += Record(i, LineEnds);
+    for (uint64_t i = FirstRecord; stream.size() < Bytes; ++i) stream += Record(i, LineEnds, Coloured);
     return stream;
 }
 
@@ -94,11 +101,11 @@ double Median(std::vector<double> Values) {
 // each; returns the median cost of a block over the first megabyte and over
 // the last. The cost is the main thread's processor time, so other work on the
 // machine does not count.
-std::pair<double, double> BlockCosts(TForm3& Form, std::size_t Megabytes, bool LineEnds) {
+std::pair<double, double> BlockCosts(TForm3& Form, std::size_t Megabytes, bool LineEnds, bool Coloured = false) {
     Form.Memo1->Clear();
     const std::size_t blocks = Megabytes * kMegabyte / kBlock;
     const std::size_t perMegabyte = kMegabyte / kBlock;
-    const std::string stream = Stream(0, kMegabyte, LineEnds);  // repeated: only the cost counts here
+    const std::string stream = Stream(0, kMegabyte, LineEnds, Coloured);  // repeated: only the cost counts here
     std::vector<double> first, last;
     for (std::size_t i = 0; i < blocks; ++i) {
         const std::size_t offset = (i % perMegabyte) * kBlock;
@@ -281,6 +288,68 @@ void ReportLiveStream(TForm3& Form, TPty& Pty, double Seconds, bool LineEnds) {
     PrintFigure("  all shown after the stream ended", f.ShownAfterEndS, "s", f.ShownAfterEndS / 5, "target ratio <= 1");
 }
 
+// Coloured lines first, so their memory is read on a fresh heap; then plain
+// lines, the baseline of the block cost.
+void ReportColours(TForm3& Form, std::size_t Megabytes) {
+    const double before = ResidentMegabytes();
+    const auto [first, last] = BlockCosts(Form, Megabytes, true, true);
+    const double grown = ResidentMegabytes() - before;
+    const auto [plain, plainLast] = BlockCosts(Form, 1, true);
+    PrintFigure("4 KB block, plain lines, first MB", plain, "ms", 1.0);
+    PrintFigure("4 KB block, coloured lines, first MB", first, "ms", first / plain, "target <= 1.3");
+    PrintFigure("4 KB block, coloured lines, at " + std::to_string(Megabytes) + " MB", last, "ms", last / first,
+                "target <= 1.5");
+    const double perByte = grown * 1e6 / static_cast<double>(Megabytes * kMegabyte);
+    PrintFigure("resident bytes per byte received, coloured lines", perByte, "B/B", perByte / 3.5, "target ratio <= 1");
+}
+
+// seq's output as a shell's terminal sends it (LF as CR LF), written to the
+// pty as fast as it takes it, shown in terminal mode; the event loop is timed.
+void ReportTerminalMode(TForm3& Form, TPty& Pty) {
+    FormPart<TTerminalMode>(Form, "TerminalMode").SetOn(true);
+    std::string output;
+    if (FILE* seq = popen("seq 1 3000000", "r")) {
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, seq)) > 0;) output.append(buffer, n);
+        pclose(seq);
+    }
+    std::string stream;
+    stream.reserve(output.size() * 9 / 8);
+    for (const char c : output) stream += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::atomic<bool> done{false};
+    double longestGap = 0;
+    QEventLoop loop;
+    QElapsedTimer sinceTick, total;
+    sinceTick.start();
+    total.start();
+    QTimer ticker;
+    ticker.setInterval(5);
+    const std::u16string last = u"3000000";
+    TTerminalView& view = FormPart<TTerminalMode>(Form, "TerminalMode").View();
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 5);
+        sinceTick.start();
+        if (done && (view.ScreenText().find(last) != std::u16string::npos || total.elapsed() > 300000)) loop.quit();
+    });
+    ticker.start();
+    std::thread writer([&] {
+        for (std::size_t sent = 0; sent < stream.size();) {
+            const ssize_t n = write(Pty.Master(), stream.data() + sent, std::min<std::size_t>(65536, stream.size() - sent));
+            if (n > 0) sent += static_cast<std::size_t>(n);
+            else if (errno != EINTR && errno != EAGAIN) break;
+        }
+        done = true;
+    });
+    loop.exec();
+    writer.join();
+    const bool shown = view.ScreenText().find(last) != std::u16string::npos;
+    PrintFigure("terminal mode, seq 1 3000000 (" + std::to_string(stream.size()) + " B): last line shown", shown ? 1 : 0,
+                "yes", shown ? 1.0 : 0.0);
+    PrintFigure("  in", static_cast<double>(total.elapsed()) / 1e3, "s", 1.0);
+    PrintFigure("  longest event-loop gap", longestGap, "ms", longestGap / 100, "target ratio <= 1");
+    FormPart<TTerminalMode>(Form, "TerminalMode").SetOn(false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,6 +364,15 @@ int main(int argc, char** argv) {
     Form3->Show();
     Application->ProcessMessages();
 
+    if (argc > 3 && std::string(argv[3]) == "colours") {
+        ReportColours(*Form3, megabytes);
+        Form3->cb_portlist->SetText(u"COM5");
+        Form3->b_ConnectClick(nullptr);
+        if (!Form3->Connected()) return 1;
+        ReportTerminalMode(*Form3, pty);
+        Form3->b_ConnectClick(nullptr);
+        return 0;
+    }
     ReportBlockCosts(*Form3, megabytes, true, true);
     ReportSearch(*Form3, megabytes);
     ReportTyping(*Form3, megabytes);

@@ -2,6 +2,7 @@
 #include "console/ReceivedViews.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QAction>
 #include <QEvent>
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QMenu>
 
 #include "console/ConsoleMenus.h"
+#include "console/SamePlace.h"
 #include "toolkit/ui/ExceptionHandler.h"
 #include "toolkit/ui/HexView.h"
 #include "toolkit/ui/TextView.h"
@@ -25,24 +27,6 @@ UnicodeString NameOf(char16_t Unit) {
     return AnsiToUnicode(TOrvelSerialPort::ReplaceControlChars(AnsiString(1, static_cast<char>(Unit))));
 }
 
-// Keeps a widget on the place of another as the window resizes it.
-class TSamePlace : public QObject {
-public:
-    TSamePlace(QWidget& Leader, QWidget& Follower) : QObject(&Follower), FFollower(Follower) {
-        Leader.installEventFilter(this);
-        Follower.setGeometry(Leader.geometry());
-    }
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::Resize || Event->type() == QEvent::Move)
-            FFollower.setGeometry(static_cast<QWidget*>(Watched)->geometry());
-        return false;
-    }
-
-private:
-    QWidget& FFollower;
-};
 
 }  // namespace
 
@@ -121,6 +105,10 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
     SetName("ReceivedViews");
     QMenu& view = ConsoleMenu(Form, QStringLiteral("&View"));
     QWidget* window = Form.Widget();
+    FTerminalCodesItem = &AddCheckable(view, QStringLiteral("Terminal codes"));
+    QObject::connect(FTerminalCodesItem, &QAction::toggled, window, [this](bool On) { SetTerminalCodes(On); });
+    FBellItem = &AddCheckable(view, QStringLiteral("&Bell"));
+    QObject::connect(FBellItem, &QAction::toggled, window, [this](bool On) { SetBell(On); });
     FTimestampsItem = &AddCheckable(view, QStringLiteral("&Timestamps"));
     QObject::connect(FTimestampsItem, &QAction::toggled, window, [this](bool On) { SetTimestamps(On); });
     FControlsItem = &AddCheckable(view, QStringLiteral("Show &control characters"));
@@ -156,23 +144,46 @@ TReceivedViews::TReceivedViews(TForm3& Form) : TComponent(&Form), FForm(Form) {
         QObject::connect(clear, &QAbstractButton::clicked, FHex, [this] { FHex->Clear(); });
     ShowChecks();
 
-    Form.SetReceivedTextFilter([this](const AnsiString& Bytes, const UnicodeString& Text) {
-        return Shown(Bytes, Text, TLineStamper::TClock::now());
+    TReceivedPipeline& received = Form.Received();
+    received.AddBytesListener(TReceivedPipeline::kRankHexView, [this](std::string_view Bytes) { FHex->AppendBytes(Bytes); });
+    received.AddTextStage(TReceivedPipeline::kRankControlNames, [this](UnicodeString& Text) { NameControls(Text); });
+    received.AddTextStage(TReceivedPipeline::kRankTimestamps, [this](UnicodeString& Text) { StampLines(Text); });
+    // Shells ask where the cursor is and wait for the answer.
+    received.Interpreter().SetReply([&Form](const std::string& Bytes) {
+        if (Form.Connected()) Form.OrvelSerialPort1->SendString(Bytes);
     });
 }
 
-UnicodeString TReceivedViews::Shown(const AnsiString& Bytes, const UnicodeString& Text,
-                                    TLineStamper::TClock::time_point Arrival) {
-    FHex->AppendBytes(Bytes);
-    const bool paused = Arrival - FLastArrival > TLineStamper::kPause;
-    FLastArrival = Arrival;
-    UnicodeString shown = FShowControls ? (paused ? FNames.Flush() : UnicodeString()) + FNames.Shown(Text) : Text;
-    return FTimestamps ? FStamper.Stamped(shown, Arrival, LineOpen(), paused) : shown;
+void TReceivedViews::NameControls(UnicodeString& Text) {
+    const auto arrival = TLineStamper::TClock::now();
+    FPaused = arrival - FArrival > TLineStamper::kPause;
+    FArrival = arrival;
+    if (FShowControls) Text = (FPaused ? FNames.Flush() : UnicodeString()) + FNames.Shown(Text);
+}
+
+void TReceivedViews::StampLines(UnicodeString& Text) {
+    if (FTimestamps) Text = FStamper.Stamped(Text, FArrival, LineOpen(), FPaused);
 }
 
 bool TReceivedViews::LineOpen() const {
     const TTextLines& lines = FForm.Memo1->View().Lines();
     return lines.LineLength(lines.LineCount() - 1) > 0;
+}
+
+void TReceivedViews::SetTerminalCodes(bool On) {
+    FTerminalCodes = On;
+    ChooseInterpretation();
+    ShowChecks();
+}
+
+void TReceivedViews::ChooseInterpretation() {
+    FForm.Received().SetTerminalCodes(FTerminalCodes && !FShowControls);
+}
+
+void TReceivedViews::SetBell(bool On) {
+    FBell = On;
+    FForm.Received().Interpreter().SetBell(On ? TCodeInterpreter::TBell([] { QApplication::beep(); }) : nullptr);
+    ShowChecks();
 }
 
 void TReceivedViews::SetTimestamps(bool On) {
@@ -184,6 +195,7 @@ void TReceivedViews::SetShowControls(bool On) {
     // A CR held back to see whether an LF follows still ends its line.
     if (!On) FForm.Memo1->AppendText(FNames.Flush());
     FShowControls = On;
+    ChooseInterpretation();
     ShowChecks();
 }
 
@@ -209,7 +221,10 @@ void TReceivedViews::SetScrollback(uint64_t Lines) {
 }
 
 void TReceivedViews::ShowChecks() {
-    const QSignalBlocker timestamps(FTimestampsItem), controls(FControlsItem), lineEnds(FLineEndsItem), hex(FHexItem);
+    const QSignalBlocker codes(FTerminalCodesItem), bell(FBellItem), timestamps(FTimestampsItem),
+        controls(FControlsItem), lineEnds(FLineEndsItem), hex(FHexItem);
+    FTerminalCodesItem->setChecked(FTerminalCodes);
+    FBellItem->setChecked(FBell);
     FHexItem->setChecked(HexView());
     FTimestampsItem->setChecked(FTimestamps);
     FControlsItem->setChecked(FShowControls);

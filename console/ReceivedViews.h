@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The View menu's ways of showing received data: control characters by
-// name, a time stamp at the start of each line, a hex view of the bytes in
-// place of the text, a limit on the lines kept, and finding text in the
-// received area (F3 and Shift+F3 find again).
-// Each option is off by default; the setters are where remembered settings
-// restore them.
+// The View menu's ways of showing received data: terminal codes applied (on
+// by default) or shown as they came, the bell, control characters by name,
+// a time stamp at the start of each line, a hex view of the bytes in place
+// of the text, a limit on the lines kept, and finding text in the received
+// area (F3 and Shift+F3 find again).
+// Every other option is off by default; the setters are where remembered
+// settings restore them.
 
 #include <QString>
 #include <chrono>
@@ -50,6 +51,11 @@ class TReceivedViews : public TComponent {
 public:
     explicit TReceivedViews(TForm3& Form);
 
+    // Showing control characters by name shows the codes as they came, whatever this says.
+    void SetTerminalCodes(bool On);
+    bool TerminalCodes() const { return FTerminalCodes; }
+    void SetBell(bool On);
+    bool Bell() const { return FBell; }
     void SetTimestamps(bool On);
     bool Timestamps() const { return FTimestamps; }
     void SetShowControls(bool On);
@@ -69,24 +75,30 @@ public:
     bool Find(const QString& Text, bool Forward);
     const QString& FindText() const { return FFindText; }
 
-    // What the received area shows of received Bytes, making Text, arriving at Arrival.
-    UnicodeString Shown(const AnsiString& Bytes, const UnicodeString& Text, TLineStamper::TClock::time_point Arrival);
-
 private:
+    // The pipeline's text stages: control characters by name, then time stamps.
+    void NameControls(UnicodeString& Text);
+    void StampLines(UnicodeString& Text);
     void AskFind();
     void AskScrollback();
     void FindAgain(bool Forward);
     bool LineOpen() const;
     void ShowChecks();
+    void ChooseInterpretation();
 
     TForm3& FForm;
     TControlNames FNames;
     TLineStamper FStamper;
-    TLineStamper::TClock::time_point FLastArrival{};
+    TLineStamper::TClock::time_point FArrival{};
+    bool FPaused = false;  // nothing arrived for longer than a pause before the text at hand
+    bool FTerminalCodes = true;
+    bool FBell = false;
     bool FTimestamps = false;
     bool FShowControls = false;
     uint64_t FScrollback = 0;
     QString FFindText;
+    QAction* FTerminalCodesItem;
+    QAction* FBellItem;
     QAction* FTimestampsItem;
     QAction* FControlsItem;
     QAction* FLineEndsItem;

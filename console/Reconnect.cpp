@@ -90,7 +90,7 @@ void TReconnect::TryReopen() {
 // received data, so neither the log nor the hex view has it.
 void TReconnect::Mark(const std::string& Port, const char16_t* What) {
     const UnicodeString time = FromQString(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
-    FForm.Memo1->View().AppendNote(u"\u2014 " + AnsiToUnicode(Port) + u" " + What + u" " + time + u" \u2014");
+    FForm.Received().AddOwnLine(u"\u2014 " + AnsiToUnicode(Port) + u" " + What + u" " + time + u" \u2014");
 }
 
 std::string TReconnect::ReturnedPortName() const {

@@ -11,6 +11,7 @@
 #include "console/ConsoleMenus.h"
 #include "console/FormParts.h"
 #include "console/ReceivedViews.h"
+#include "console/TerminalMode.h"
 
 namespace {
 
@@ -26,6 +27,10 @@ const QString kTimestampsKey = QStringLiteral("View/Timestamps");
 const QString kControlsKey = QStringLiteral("View/ShowControlCharacters");
 const QString kControlLineEndsKey = QStringLiteral("View/ControlLineEnds");
 const QString kHexKey = QStringLiteral("View/HexView");
+const QString kTerminalCodesKey = QStringLiteral("View/TerminalCodes");
+const QString kBellKey = QStringLiteral("View/Bell");
+const QString kTerminalModeKey = QStringLiteral("Port/TerminalMode");
+const QString kBackspaceSendsBSKey = QStringLiteral("Port/BackspaceSendsBS");
 const QString kKeepLinesKey = QStringLiteral("View/KeepLines");
 const QString kLogDatedKey = QStringLiteral("Log/WithDateAndTime");
 
@@ -112,10 +117,15 @@ void TSessionSettings::LoadViewOptions() {
     views.SetControlLineEnds(FStore.value(kControlLineEndsKey, false).toBool());
     views.SetTimestamps(FStore.value(kTimestampsKey, false).toBool());
     views.SetHexView(FStore.value(kHexKey, false).toBool());
+    views.SetTerminalCodes(FStore.value(kTerminalCodesKey, true).toBool());
+    views.SetBell(FStore.value(kBellKey, false).toBool());
     bool number = false;
     const qulonglong lines = FStore.value(kKeepLinesKey, 0).toULongLong(&number);
     if (number) views.SetScrollback(lines);
     FormPart<TCaptureLog>(FForm, "CaptureLog").SetDated(FStore.value(kLogDatedKey, false).toBool());
+    TTerminalMode& terminal = FormPart<TTerminalMode>(FForm, "TerminalMode");
+    terminal.SetOn(FStore.value(kTerminalModeKey, false).toBool());
+    terminal.SetBackspaceSendsBS(FStore.value(kBackspaceSendsBSKey, false).toBool());
 }
 
 void TSessionSettings::SaveViewOptions() {
@@ -124,8 +134,13 @@ void TSessionSettings::SaveViewOptions() {
     FStore.setValue(kControlLineEndsKey, views.ControlLineEnds());
     FStore.setValue(kTimestampsKey, views.Timestamps());
     FStore.setValue(kHexKey, views.HexView());
+    FStore.setValue(kTerminalCodesKey, views.TerminalCodes());
+    FStore.setValue(kBellKey, views.Bell());
     FStore.setValue(kKeepLinesKey, static_cast<qulonglong>(views.Scrollback()));
     FStore.setValue(kLogDatedKey, FormPart<TCaptureLog>(FForm, "CaptureLog").Dated());
+    const TTerminalMode& terminal = FormPart<TTerminalMode>(FForm, "TerminalMode");
+    FStore.setValue(kTerminalModeKey, terminal.On());
+    FStore.setValue(kBackspaceSendsBSKey, terminal.BackspaceSendsBS());
 }
 
 void TSessionSettings::Save() {

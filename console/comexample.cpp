@@ -11,6 +11,7 @@
 #include "console/Reconnect.h"
 #include "console/SendFile.h"
 #include "console/SessionSettings.h"
+#include "console/TerminalMode.h"
 #include "toolkit/ui/Clipbrd.h"
 #include "toolkit/ui/TextView.h"
 
@@ -33,19 +34,6 @@ public:
 private:
     TMemoStrings& FLines;
 };
-
-// How many bytes at the end of Bytes start a UTF-8 character that is not complete yet.
-std::size_t IncompleteUtf8Tail(const AnsiString& Bytes) {
-    for (std::size_t back = 1; back <= 3 && back <= Bytes.size(); ++back) {
-        const auto byte = static_cast<unsigned char>(Bytes[Bytes.size() - back]);
-        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        const std::size_t length = byte >= 0xF0 && byte <= 0xF4 ? 4 : byte >= 0xE0 && byte <= 0xEF ? 3
-                                   : byte >= 0xC2 && byte <= 0xDF                                  ? 2
-                                                                                                   : 1;
-        return length > back ? back : 0;
-    }
-    return 0;
-}
 
 void RegisterConsoleClasses() {
     static const bool registered = [] {
@@ -117,6 +105,7 @@ void TForm3::FormCreate(TObject* Sender) {
     FCaption = GetCaption();
     portstatus = false;
     Memo1->Clear();
+    FReceived = std::make_unique<TReceivedPipeline>(Memo1->View());
     Memo1->SetWantTabs(true);
 
     // Tab stops every five character cells of the memo's font, in dialog units.
@@ -141,6 +130,7 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachReconnect(*this);
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);
+    AttachTerminalMode(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }
@@ -219,7 +209,7 @@ std::exception_ptr TForm3::OpenPort(const AnsiString& Name) {
     // A name of its own opens that device, not whichever custom name was stored.
     if (port == spCustom) OrvelSerialPort1->SetCustomPortName(Name);
     OrvelSerialPort1->SetCommPort(port);
-    FPartialCharacter.clear();
+    FReceived->Reset();
 
     std::exception_ptr failure;
     try {
@@ -363,22 +353,12 @@ void TForm3::b_clearClick(TObject*) { Memo1->Clear(); }
 
 // ---- receiving --------------------------------------------------------------
 
-UnicodeString TForm3::DecodeReceived(const AnsiString& Buffer) {
-    AnsiString bytes = FPartialCharacter + Buffer;
-    // A block may end inside a character of UTF-8; it waits for the rest.
-    const std::size_t partial = AnsiCodePageIsUtf8() ? IncompleteUtf8Tail(bytes) : 0;
-    FPartialCharacter = bytes.substr(bytes.size() - partial);
-    bytes.resize(bytes.size() - partial);
-    return AnsiToUnicode(bytes);
-}
-
 // The area follows the end by itself, unless the user has scrolled back to
 // read. The caret follows too, so typing goes on after the text, but never
 // away from a selection the user is making or about to copy.
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
     const TLinesUpdate update(*Memo1);
-    const UnicodeString text = DecodeReceived(Buffer);
-    Memo1->AppendText(FReceivedTextFilter ? FReceivedTextFilter(Buffer, text) : text);
+    FReceived->Receive(Buffer);
     TTextView& view = Memo1->View();
     if (Memo1->Focused() && view.FollowsEnd() && !view.HasSelection()) view.SetSelection(view.Length(), view.Length());
 }

@@ -6,11 +6,13 @@
 #include <array>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "led/LmLeds.h"
 #include "serial/OrvelSerialPort.h"
+#include "terminal/ReceivedPipeline.h"
 #include "toolkit/ui/Forms.h"
 
 extern const char* const MsgNoPortChosen;
@@ -74,14 +76,12 @@ public:
     void ClearHistory();
     // Watchers are components of the window and live as long as it does.
     void AddSessionWatcher(TSessionWatcher* Watcher) { FWatchers.push_back(Watcher); }
-    // Turns received bytes, and the text they make, into what the received
-    // area shows; the views attached in FormCreate set it. Unset, the text
-    // shows as it came.
     // The caption is the form file's, followed by what each part adds, in
     // the order the parts first asked; an empty Suffix adds nothing.
     void SetCaptionSuffix(const TComponent& Part, const UnicodeString& Suffix);
-    using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
-    void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
+    // Where received data goes on its way to the received area; the parts
+    // attached in FormCreate add their listeners and stages to it.
+    TReceivedPipeline& Received() const { return *FReceived; }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -92,8 +92,6 @@ private:
     // Closes the port on the window's behalf: that is not a lost device.
     void ClosePort();
     void Send(const UnicodeString& Text);
-    // Received bytes as text; a character split over two blocks waits for its rest.
-    UnicodeString DecodeReceived(const AnsiString& Buffer);
 
     bool portstatus = false;
     std::array<AnsiString, MaxValue + 1> cmdlist;
@@ -102,12 +100,11 @@ private:
     int32_t cmdsel = 0;
     bool cmdflg = false;
     bool cmdin = false;
-    AnsiString FPartialCharacter;
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
-    TReceivedTextFilter FReceivedTextFilter;
     UnicodeString FCaption;
     std::vector<std::pair<const TComponent*, UnicodeString>> FCaptionSuffixes;
+    std::unique_ptr<TReceivedPipeline> FReceived;
 };
 
 // The one console window.

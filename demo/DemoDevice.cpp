@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,7 +26,13 @@ const char* const kHelp[] = {
     "STREAM N [RATE] N lines, RATE a second (10)",
     "BURST N         N bytes counting 0 to 255",
     "UTF8            accented letters, emoji",
+    "COLOR           log lines of every level, coloured",
+    "PROGRESS        a progress line redrawn in place",
+    "SHELL           a prompt with line editing; exit leaves",
 };
+constexpr uint32_t kProgressSteps = 11;  // 0 % to 100 %
+constexpr auto kProgressStep = std::chrono::milliseconds(200);
+const char* const kPrompt = "demo:~$ ";
 
 std::vector<std::string> Words(const std::string& Line) {
     std::istringstream in(Line);
@@ -58,6 +65,10 @@ std::size_t TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now)
     for (std::size_t taken = 0; taken < Bytes.size(); ++taken) {
         if (Output().size() >= OutputLow) return taken;
         const char byte = Bytes[taken];
+        if (FShell) {
+            ShellByte(byte, Now);
+            continue;
+        }
         if (FEcho) FOutput += byte;
         const bool lineEnd = byte == '\r' || byte == '\n';
         // The LF of a CR LF pair ends nothing more.
@@ -133,6 +144,12 @@ void TDemoDevice::Execute(const std::string& Line, TClock::time_point Now) {
         const auto rate = arguments == 2 ? Count(words[2], MaxRate) : std::optional<uint32_t>(DefaultRate);
         if (!lines || !rate) return Reply("ERROR");
         FJob = TJob{TJob::Stream, *lines, 0, std::chrono::nanoseconds(1'000'000'000 / *rate), Now};
+    } else if (command == "COLOR" && arguments == 0) {
+        ColouredLog();
+    } else if (command == "PROGRESS" && arguments == 0) {
+        FJob = TJob{TJob::Progress, kProgressSteps, 0, kProgressStep, Now};
+    } else if (command == "SHELL" && arguments == 0) {
+        StartShell();
     } else if (command == "BURST" && arguments == 1) {
         const auto bytes = Count(words[1], MaxCount);
         if (!bytes) return Reply("ERROR");
@@ -163,6 +180,13 @@ void TDemoDevice::Produce(TClock::time_point Now) {
             const uint32_t count = std::min<uint32_t>(job.Total - job.Done, OutputLow);
             for (uint32_t i = 0; i < count; ++i) FOutput += static_cast<char>((job.Done + i) & 0xFF);
             job.Done += count;
+        } else if (job.Kind == TJob::Progress) {
+            if (Now < job.Start + job.Period * job.Done) return;
+            // Each step goes back to the start of the line and writes over the one before.
+            char text[32];
+            std::snprintf(text, sizeof text, "%sProgress: %3u%%", job.Done ? "\r" : "", job.Done * 10);
+            FOutput += text;
+            if (++job.Done == job.Total) FOutput += "\r\n";
         } else {
             if (Now < job.Start + job.Period * job.Done) return;
             char text[64];
@@ -181,6 +205,62 @@ void TDemoDevice::FinishJob(TClock::time_point Now) {
         const std::string line = std::move(FWaiting.front());
         FWaiting.pop_front();
         Execute(line, Now);
+    }
+}
+
+// As firmware commonly colours its log: errors red, warnings yellow, information green,
+// debug and verbose lines plain.
+void TDemoDevice::ColouredLog() {
+    Reply("\x1b[0;31mE (1021) demo: sensor not answering\x1b[0m");
+    Reply("\x1b[0;33mW (1032) demo: supply voltage low: 3.1 V\x1b[0m");
+    Reply("\x1b[0;32mI (1040) demo: wifi connected, 192.168.1.20\x1b[0m");
+    Reply("D (1051) demo: 12 packets queued");
+    Reply("V (1063) demo: heap free 81234 bytes");
+    Reply("OK");
+}
+
+// As embedded shells do, it first asks the terminal where its cursor is.
+void TDemoDevice::StartShell() {
+    FShell = true;
+    FShellEscape = false;
+    FShellLine.clear();
+    FOutput += "\x1b[6n";
+    FOutput += kPrompt;
+}
+
+void TDemoDevice::ShellByte(char Byte, TClock::time_point Now) {
+    const auto byte = static_cast<unsigned char>(Byte);
+    if (FShellEscape) {
+        // The answer to the position request, and keys that come as sequences, are read and left.
+        FShellEscape = !(byte >= 0x40 && byte <= 0x7E && byte != '[');
+        return;
+    }
+    const bool pairedLineFeed = byte == '\n' && FLastWasCR;
+    FLastWasCR = byte == '\r';
+    if (pairedLineFeed) return;
+    if (byte == 0x1B) {
+        FShellEscape = true;
+    } else if (byte == '\r' || byte == '\n') {
+        FOutput += "\r\n";
+        const std::string line = std::exchange(FShellLine, {});
+        const std::vector<std::string> words = Words(line);
+        if (words.size() == 1 && words[0] == "EXIT") {
+            FShell = false;
+            return Reply("OK");
+        }
+        if (!words.empty()) Execute(line, Now);
+        FOutput += kPrompt;
+    } else if (byte == 0x7F || byte == 0x08) {
+        if (FShellLine.empty()) return;
+        FShellLine.pop_back();
+        FOutput += "\b\x1b[K";
+    } else if (byte == 0x03) {
+        FShellLine.clear();
+        FOutput += "^C\r\n";
+        FOutput += kPrompt;
+    } else if (byte >= 0x20 && FShellLine.size() < MaxLine) {
+        FShellLine += Byte;
+        FOutput += Byte;
     }
 }
 

@@ -42,7 +42,7 @@ public:
 
 private:
     struct TJob {
-        enum TKind : uint8_t { Stream, Burst } Kind;
+        enum TKind : uint8_t { Stream, Burst, Progress } Kind;
         uint32_t Total;
         uint32_t Done = 0;
         std::chrono::nanoseconds Period{};  // between lines of a stream
@@ -54,6 +54,10 @@ private:
     void Reply(std::string_view Line);
     void Status(TClock::time_point Now);
     void FinishJob(TClock::time_point Now);
+    void ColouredLog();
+    void StartShell();
+    // A byte typed at the shell's prompt.
+    void ShellByte(char Byte, TClock::time_point Now);
 
     TClock::time_point FStart;
     std::string FOutput;
@@ -62,6 +66,9 @@ private:
     bool FLineTooLong = false;
     bool FLastWasCR = false;
     bool FEcho = false;
+    bool FShell = false;
+    bool FShellEscape = false;  // inside a sequence the console sent to the shell
+    std::string FShellLine;
     uint32_t FCommands = 0;
     std::optional<TJob> FJob;
     std::deque<std::string> FWaiting;

@@ -5,16 +5,19 @@
 # What building the program needs; each command adds its own on top.
 ostra_packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core libvterm-dev
 )
 # What making the Debian package adds (CPack's dependency list comes from
 # dpkg-shlibdeps, which finds the programs with file).
 ostra_package_packages=(dpkg-dev file)
 # What the tests add: GoogleTest, the Windows cross build (with a Qt built
 # from Debian's source) run under Wine against a pair of virtual COM ports and
-# on a virtual display, and the package and the tools that check it.
+# on a virtual display, and the package and the tools that check it; the
+# interpreter's fuzzer (clang's libFuzzer) and the real programs terminal mode
+# is tested with, pyte as the reference screen.
 ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev python3-pyte vttest vim-tiny dialog less
   g++-mingw-w64-x86-64 wine wine64 socat xvfb
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )

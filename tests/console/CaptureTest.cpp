@@ -43,14 +43,6 @@ protected:
         ASSERT_TRUE(Pump([&] { return this->Shown().endsWith(Shown); })) << this->Shown().toStdString();
     }
 
-    QAction& Item(const QString& Menu, const QString& Text) const {
-        for (const QAction* menu : Form->MenuBar()->actions())
-            if (menu->text() == Menu)
-                for (QAction* item : menu->menu()->actions())
-                    if (item->text() == Text) return *item;
-        throw Exception("no menu item " + Text.toStdString());
-    }
-
     TPty Pty;
     TPortMap Map{"COM5=" + Pty.SlavePath()};
     QTemporaryDir Folder;
@@ -133,13 +125,35 @@ TEST_F(Capture, SaveWritesTheShownTextAsUtf8) {
 
 // ---- views ----------------------------------------------------------------------
 
-TEST_F(Capture, EveryOptionIsOffByDefault) {
-    for (const char* item :
-         {"&Timestamps", "Show &control characters", "CR and &LF too", "&Hex view", "&Keep the last N lines…"})
+TEST_F(Capture, EveryOptionButTerminalCodesIsOffByDefault) {
+    for (const char* item : {"&Bell", "&Timestamps", "Show &control characters", "CR and &LF too", "&Hex view",
+                             "&Keep the last N lines…"})
         EXPECT_FALSE(Item("&View", item).isChecked()) << item;
     EXPECT_FALSE(Item("&View", "CR and &LF too").isEnabled());
+    EXPECT_TRUE(Item("&View", "Terminal codes").isChecked());
     Receive("a\x1b[1m\tb\r\n", "\n");
-    EXPECT_EQ(Shown(), QString("a") + QChar(27) + "[1m\tb\n");
+    EXPECT_EQ(Shown(), "a\tb\n");
+    Item("&View", "Terminal codes").trigger();
+    Receive("c\x1b[1m\td\r\n", "d\n");
+    EXPECT_EQ(Shown(), QString("a\tb\nc") + QChar(27) + "[1m\td\n");
+}
+
+TEST_F(Capture, ShowsWhatTheDevicesTerminalCodesMeanAndAnswersTheirRequests) {
+    Receive("\x1b[0;32mI (312) wifi: connected\x1b[0m\r\n", "connected\n");
+    Receive("Progress: 10%\rProgress: 50%\rProgress: 100%\r\n", "100%\n");
+    Receive("\x1b[2K\ruart:~$ abc\b\b\bxyz", "xyz");
+    EXPECT_EQ(Shown(), "I (312) wifi: connected\nProgress: 100%\nuart:~$ xyz");
+    const TTextLines& lines = View().Lines();
+    EXPECT_NE(lines.StyleAt(0, 0), 0u);
+    EXPECT_EQ(lines.StyleAt(1, 0), 0u);
+    // An embedded shell asks where the cursor is and waits for the answer.
+    Pty.Send("\x1b[6n");
+    std::string reply;
+    EXPECT_TRUE(Pump([&] {
+        reply += Pty.Receive(1, std::chrono::milliseconds(1));
+        return reply.size() >= 7;
+    }));
+    EXPECT_EQ(reply, "\x1b[3;12R");
 }
 
 TEST_F(Capture, ShowsControlCharactersByNameAndCrLfWhenAsked) {

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDeadlineTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <functional>
 #include <string>
@@ -61,6 +64,15 @@ protected:
     void Connect(const char16_t* Port) {
         Form->cb_portlist->SetText(Port);
         Click(*Form->b_Connect);
+    }
+
+    // The menu bar's item Text in the menu Menu ("&View").
+    QAction& Item(const QString& Menu, const QString& Text) const {
+        for (const QAction* menu : Form->MenuBar()->actions())
+            if (menu->text() == Menu)
+                for (QAction* item : menu->menu()->actions())
+                    if (item->text() == Text) return *item;
+        throw Exception("no menu item " + Text.toStdString());
     }
 
     template <class T>

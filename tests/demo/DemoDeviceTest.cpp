@@ -69,10 +69,11 @@ TEST_F(DemoDevice, AnswersEachCommandWhateverItsCaseAndLineEnd) {
 
 TEST_F(DemoDevice, HelpListsEveryCommand) {
     const std::string help = "\r\n" + Answer("help\r");
-    for (const char* command : {"AT ", "ATI ", "HELP ", "STATUS ", "ECHO ON|OFF ", "STREAM N [RATE] ", "BURST N ", "UTF8 "})
+    for (const char* command : {"AT ", "ATI ", "HELP ", "STATUS ", "ECHO ON|OFF ", "STREAM N [RATE] ", "BURST N ", "UTF8 ",
+                                "COLOR ", "PROGRESS ", "SHELL "})
         EXPECT_NE(help.find(std::string("\r\n") + command), std::string::npos) << command;
     EXPECT_TRUE(help.starts_with("\r\n\r\nAT ")) << help;
-    EXPECT_TRUE(help.ends_with("emoji\r\n")) << help;
+    EXPECT_TRUE(help.ends_with("exit leaves\r\n")) << help;
 }
 
 TEST_F(DemoDevice, StatusReportsUptimeADriftingTemperatureAndACounter) {
@@ -105,6 +106,32 @@ TEST_F(DemoDevice, StreamsNumberedLinesAtTheRateAskedThenAnswersWaitingCommands)
     EXPECT_EQ(Device.NextDue(Start + 1s), std::nullopt);
     EXPECT_EQ(Answer("STREAM 2\r", 2s), "\r\ndata 1 of 2\r\n");
     EXPECT_EQ(Answer("", 2s + 100ms), "data 2 of 2\r\nOK\r\n");
+}
+
+TEST_F(DemoDevice, ColoursLogLinesByLevel) {
+    const std::string log = Answer("COLOR\r");
+    EXPECT_NE(log.find("\x1b[0;31mE ("), std::string::npos);
+    EXPECT_NE(log.find("\x1b[0;33mW ("), std::string::npos);
+    EXPECT_NE(log.find("\x1b[0;32mI ("), std::string::npos);
+    EXPECT_NE(log.find("\r\nD ("), std::string::npos);
+    EXPECT_TRUE(log.ends_with("\x1b[0m\r\nD (1051) demo: 12 packets queued\r\nV (1063) demo: heap free 81234 bytes\r\nOK\r\n"));
+}
+
+TEST_F(DemoDevice, RedrawsAProgressLineWithCR) {
+    EXPECT_EQ(Answer("PROGRESS\r"), "\r\nProgress:   0%");
+    EXPECT_EQ(Answer("", 200ms), "\rProgress:  10%");
+    EXPECT_EQ(Answer("", 2s), "\rProgress:  20%\rProgress:  30%\rProgress:  40%\rProgress:  50%\rProgress:  60%"
+                              "\rProgress:  70%\rProgress:  80%\rProgress:  90%\rProgress: 100%\r\nOK\r\n");
+}
+
+TEST_F(DemoDevice, AShellAsksWhereTheCursorIsThenEditsItsLineUntilExit) {
+    EXPECT_EQ(Answer("SHELL\r"), "\r\n\x1b[6ndemo:~$ ");
+    // The terminal's answer is read and left; BS and DEL take back a character.
+    EXPECT_EQ(Answer("\x1b[5;1Ratx\x7f"), "atx\b\x1b[K");
+    EXPECT_EQ(Answer("i\r\n"), "i\r\n\r\nOstra demo device, firmware 1.0\r\nOK\r\ndemo:~$ ");
+    EXPECT_EQ(Answer("ab\x03"), "ab^C\r\ndemo:~$ ");
+    EXPECT_EQ(Answer("exit\r"), "exit\r\nOK\r\n");
+    EXPECT_EQ(Answer("AT\r"), "\r\nOK\r\n");
 }
 
 TEST_F(DemoDevice, BurstSendsEveryByteValueInTurnThenOk) {
@@ -223,7 +250,7 @@ TEST_P(DemoDeviceProgram, ServesTheEngineAcrossReconnectsAndRemovesItsLinkWhenEn
         port.Open();
         ASSERT_EQ(port.IsConnected(), spCustom) << command;
         port.SendString(command);
-        EXPECT_TRUE(replies.WaitFor(command[0] == 'h' ? "emoji\r\n" : "OK\r\n")) << replies.Take();
+        EXPECT_TRUE(replies.WaitFor(command[0] == 'h' ? "exit leaves\r\n" : "OK\r\n")) << replies.Take();
         replies.Take();
         port.Close();
     }

@@ -65,6 +65,7 @@ void TTextLines::Clear() {
     FCheckpoints.clear();
     FWidest = 0;
     FEndsWithCR = false;
+    FStyleRuns.clear();
 }
 
 // ---- adding and replacing ----------------------------------------------------
@@ -242,6 +243,75 @@ void TTextLines::KeepLines(std::size_t Count) {
     FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
 
+// ---- styles ------------------------------------------------------------------
+
+// No run reaches past the end, so the last one is the style at the end.
+void TTextLines::SetStyle(uint32_t Style) {
+    const auto endStyle = [&] { return FStyleRuns.empty() ? 0 : FStyleRuns.back().Style; };
+    if (Style == endStyle()) return;
+    if (!FStyleRuns.empty() && FStyleRuns.back().Data == FDataEnd) {
+        FStyleRuns.pop_back();
+        if (Style == endStyle()) return;
+    }
+    FStyleRuns.push_back({FDataEnd, Style});
+}
+
+uint32_t TTextLines::StyleAtData(uint64_t Data) const {
+    const auto after = std::upper_bound(FStyleRuns.begin(), FStyleRuns.end(), Data,
+                                        [](uint64_t D, const TStyleRun& Run) { return D < Run.Data; });
+    return after == FStyleRuns.begin() ? 0 : std::prev(after)->Style;
+}
+
+uint64_t TTextLines::DataOf(Position Where) const {
+    const std::size_t line = LineAt(Where);
+    return FLineData[line] + (Where - LineStart(line));
+}
+
+// Empty lines share their data offset with the line after them; a unit there belongs to the last.
+TTextLines::Position TTextLines::PositionOfData(uint64_t Data) const {
+    const auto after = std::upper_bound(FLineData.begin(), FLineData.end(), Data);
+    const auto line = static_cast<std::size_t>(after - FLineData.begin()) - 1;
+    return LineStart(line) + (Data - FLineData[line]);
+}
+
+std::vector<std::pair<std::u16string, uint32_t>> TTextLines::StyledPieces(Position From, Position To) const {
+    std::vector<std::pair<std::u16string, uint32_t>> pieces;
+    const uint64_t fromData = DataOf(From);
+    const uint64_t toData = DataOf(To);
+    uint32_t style = StyleAtData(fromData);
+    auto run = std::upper_bound(FStyleRuns.begin(), FStyleRuns.end(), fromData,
+                                [](uint64_t D, const TStyleRun& Run) { return D < Run.Data; });
+    Position start = From;
+    for (; run != FStyleRuns.end() && run->Data < toData; ++run) {
+        const Position at = PositionOfData(run->Data);
+        if (at > start) pieces.emplace_back(Text(start, at), style);
+        style = run->Style;
+        start = std::max(start, at);
+    }
+    pieces.emplace_back(Text(start, To), style);
+    return pieces;
+}
+
+void TTextLines::Put(Position From, Position To, std::u16string_view Text, uint32_t Style) {
+    // Putting works on the received text in order; lines the user edited are
+    // kept apart, so they join it first (rare: typing into received text).
+    if (FEditEnd > 0) LayOutAnew();
+    const Position length = Length();
+    From = std::min(From, length);
+    To = std::clamp(To, From, length);
+    const auto rest = StyledPieces(To, length);
+    const uint32_t current = StyleAtData(FDataEnd);
+    TruncateData(From);
+    FEndsWithCR = false;
+    SetStyle(Style);
+    Append(Text);
+    for (const auto& [piece, style] : rest) {
+        SetStyle(style);
+        Append(piece);
+    }
+    SetStyle(current);
+}
+
 void TTextLines::TruncateData(Position From) {
     const std::size_t line = LineAt(From);
     const uint64_t unit = From - LineStart(line);
@@ -249,6 +319,7 @@ void TTextLines::TruncateData(Position From) {
     FDataEnd = FLineData[line] + unit;
     KeepLines(line + 1);
     FLineCells.back() = cells;
+    while (!FStyleRuns.empty() && FStyleRuns.back().Data > FDataEnd) FStyleRuns.pop_back();
 }
 
 void TTextLines::DropFrontLines(std::size_t Lines) {
@@ -267,6 +338,8 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
     for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
     for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
         FCheckpoints.pop_front();
+    // The last run that starts before the first kept unit still gives it its style.
+    while (FStyleRuns.size() > 1 && FStyleRuns[1].Data <= first) FStyleRuns.pop_front();
 }
 
 // ---- reading -----------------------------------------------------------------
@@ -380,8 +453,15 @@ void TTextLines::SetTabStops(std::vector<uint64_t> Stops) {
     if (rising.empty()) rising.push_back(8);
     if (rising == FTabStops) return;
     FTabStops = std::move(rising);
-    // The cells of every line change with the stops: lay the text out anew.
+    // The cells of every line change with the stops.
+    LayOutAnew();
+}
+
+// Every line is written again in order, so the edits' lines join the rest.
+void TTextLines::LayOutAnew() {
     const bool endsWithCR = FEndsWithCR;
+    std::deque<TStyleRun> runs = std::move(FStyleRuns);
+    const uint64_t first = FLineData.front();
     std::vector<std::pair<bool, std::u16string>> lines;
     for (std::size_t line = 0; line < LineCount(); ++line) lines.emplace_back(IsNote(line), LineText(line));
     Clear();
@@ -394,6 +474,8 @@ void TTextLines::SetTabStops(std::vector<uint64_t> Stops) {
         if (line + 1 < lines.size()) EndLine();
     }
     FEndsWithCR = endsWithCR;
+    for (TStyleRun& run : runs) run.Data = run.Data > first ? run.Data - first : 0;
+    FStyleRuns = std::move(runs);
 }
 
 uint64_t TTextLines::RowsFor(uint64_t Cells) const {
@@ -482,6 +564,7 @@ void TTextLines::ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cel
     Row.FirstUnit = Data - FLineData[Row.Line];
     const uint64_t endCell = FColumns == 0 ? UINT64_MAX : Row.FirstCell + FColumns;
     const uint64_t end = LineEndData(Row.Line);
+    const uint64_t first = Data;
     for (; Data < end && Cell < endCell; ++Data) {
         const char16_t unit = UnitAtData(Data);
         Row.Units += unit;
@@ -489,4 +572,13 @@ void TTextLines::ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cel
         Cell = Advance(Cell, unit);
     }
     Row.EndCell = Cell;
+    if (FStyleRuns.empty()) return;
+    Row.Styles.reserve(Row.Units.size());
+    auto run = std::upper_bound(FStyleRuns.begin(), FStyleRuns.end(), first,
+                                [](uint64_t D, const TStyleRun& Run) { return D < Run.Data; });
+    uint32_t style = StyleAtData(first);
+    for (uint64_t at = first; at < Data; ++at) {
+        for (; run != FStyleRuns.end() && run->Data <= at; ++run) style = run->Style;
+        Row.Styles.push_back(style);
+    }
 }

@@ -48,6 +48,7 @@ public:
         std::vector<uint64_t> Cells;  // cell of each unit, counted from the line's start
         uint64_t FirstCell = 0;       // the row's first cell, counted from the line's start
         uint64_t EndCell = 0;         // the cell after the row's last unit
+        std::vector<uint32_t> Styles;  // the style of each unit; empty while the text has but one style
     };
 
     TTextLines();
@@ -83,6 +84,16 @@ public:
     // From, or (backwards) the last one that ends at or before From.
     std::optional<Position> Find(std::u16string_view Needle, Position From, bool Forward) const;
     char16_t At(std::size_t Line, uint64_t Unit) const { return UnitAtData(FLineData[Line] + Unit); }
+
+    // Styles: a number for a run of units, 0 for the plain one, that the view
+    // gives meaning to. Kept as the places where the style changes, so text
+    // in one style costs nothing more.
+    // What Append adds from now on has Style.
+    void SetStyle(uint32_t Style);
+    // Puts Text in Style ("\n" ends a line) in place of From..To; the text
+    // after To keeps its styles. Costs what follows From.
+    void Put(Position From, Position To, std::u16string_view Text, uint32_t Style);
+    uint32_t StyleAt(std::size_t Line, uint64_t Unit) const { return StyleAtData(FLineData[Line] + Unit); }
 
     // 0 columns: lines are not wrapped.
     void SetColumns(uint64_t Columns);
@@ -143,6 +154,7 @@ private:
     uint64_t Advance(uint64_t Cell, char16_t Unit) const;
     uint64_t RowsFor(uint64_t Cells) const;
     void Relayout();
+    void LayOutAnew();
     uint64_t LineEndData(std::size_t Line) const;
     // The last checkpoint inside Line that lies before the cell Cell (or before
     // the unit Unit), as data offset and cell; the line's start when there is none.
@@ -152,7 +164,18 @@ private:
     // Fills Row from the unit at Data, whose cell is Cell, to the end of the row at InLine.
     void ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const;
 
+    struct TStyleRun {
+        uint64_t Data;  // where the run starts
+        uint32_t Style;
+    };
+    uint32_t StyleAtData(uint64_t Data) const;
+    // The runs of one style that make the text from From to To.
+    std::vector<std::pair<std::u16string, uint32_t>> StyledPieces(Position From, Position To) const;
+    uint64_t DataOf(Position Where) const;
+    Position PositionOfData(uint64_t Data) const;
+
     std::deque<TUnitChunk> FChunks;
+    std::deque<TStyleRun> FStyleRuns;  // rising; the style before the first is 0
     uint64_t FChunkBase = 0;             // chunks released from the front
     uint64_t FDataEnd = 0;               // units stored
     std::deque<TUnitChunk> FEditChunks;  // the lines edits wrote, from kEdited on

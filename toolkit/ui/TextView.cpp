@@ -14,8 +14,16 @@
 
 #include "toolkit/core/SysUtils.h"
 #include "toolkit/ui/QtStrings.h"
+#include "toolkit/ui/StylePainting.h"
 
 namespace {
+
+// The console's own lines: italic, in the palette's placeholder colour.
+const TTextStyle kNoteStyle = [] {
+    TTextStyle style;
+    style.Attributes = TTextStyle::atItalic;
+    return style;
+}();
 
 // Room between the frame and the text, as text editors leave it.
 constexpr int kMargin = 4;
@@ -45,6 +53,7 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
 
 void TTextView::AppendText(std::u16string_view Text) {
     if (Text.empty()) return;
+    FLines.SetStyle(0);
     FLines.Append(Text);
     ShowAppended();
 }
@@ -58,6 +67,36 @@ void TTextView::ShowAppended() {
     KeepLineLimit();
     UpdateScrollBars();
     viewport()->update();
+}
+
+// The pipeline's changes are shown once it is done with a block (Flush).
+void TTextView::Append(std::u16string_view Text, const TTextStyle& Style) {
+    FLines.SetStyle(StyleId(Style));
+    FLines.Append(Text);
+    KeepLineLimit();
+}
+
+void TTextView::Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) {
+    FLines.Put(From, To, Text, StyleId(Style));
+    KeepLineLimit();
+}
+
+void TTextView::Flush() {
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+uint32_t TTextView::StyleId(const TTextStyle& Style) {
+    if (Style.IsDefault()) return 0;
+    const uint64_t key = uint64_t(uint32_t(Style.Foreground) & 0x1FFFFFF) << 33 |
+                         uint64_t(uint32_t(Style.Background) & 0x1FFFFFF) << 8 | Style.Attributes;
+    const auto [found, added] = FStyleIds.try_emplace(key, static_cast<uint32_t>(FStyles.size()));
+    if (added) FStyles.push_back(Style);
+    return found->second;
+}
+
+int TTextView::ScreenColumns() const {
+    return static_cast<int>(std::max<qreal>(1, std::floor((viewport()->width() - 2 * kMargin) / FCellWidth)));
 }
 
 void TTextView::SetLineLimit(std::size_t Lines) {
@@ -74,6 +113,7 @@ void TTextView::KeepLineLimit() {
     const uint64_t rows = FLines.FirstRowOf(dropped);
     const uint64_t top = TopRow();
     FLines.DropFrontLines(dropped);
+    FLinesGone += dropped;
     FAnchor = FAnchor > units ? FAnchor - units : 0;
     FCaret = FCaret > units ? FCaret - units : 0;
     if (FFollow) return;
@@ -100,6 +140,7 @@ void TTextView::SetText(std::u16string_view Text) {
 }
 
 void TTextView::Clear() {
+    FLinesGone += FLines.LineCount() - 1;
     FLines.Clear();
     FAnchor = FCaret = 0;
     FFollow = true;
@@ -326,16 +367,16 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
     const auto selected = [&](std::size_t Index) { return from <= rowStart + Index && rowStart + Index < to; };
     // The console's own lines stand apart from received text.
     const bool note = FLines.IsNote(Row.Line);
-    QFont font = Painter.font();
-    font.setItalic(note);
-    Painter.setFont(font);
+    const auto styleOf = [&](std::size_t Index) { return Row.Styles.empty() ? 0 : Row.Styles[Index]; };
     const auto draw = [&](std::size_t First, uint64_t EndCell, const QString& Text) {
-        const bool marked = selected(First);
         const double start = x(Row.Cells[First]);
-        if (marked) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), palette().highlight());
-        Painter.setPen(palette().color(marked ? QPalette::HighlightedText : note ? QPalette::PlaceholderText : QPalette::Text));
+        QColor background;
+        ApplyTextStyle(Painter, note ? kNoteStyle : FStyles[styleOf(First)], palette(), selected(First), background);
+        if (note && !selected(First)) Painter.setPen(palette().color(QPalette::PlaceholderText));
+        if (background.isValid()) Painter.fillRect(QRectF(start, Y, x(EndCell) - start, FRowHeight), background);
         if (!Text.isEmpty()) Painter.drawText(QPointF(start, Y + FAscent), Text);
     };
+    const auto sameRun = [&](std::size_t A, std::size_t B) { return selected(A) == selected(B) && styleOf(A) == styleOf(B); };
     const std::size_t count = Row.Units.size();
     const auto cellAfter = [&](std::size_t Index) { return Index < count ? Row.Cells[Index] : Row.EndCell; };
     std::size_t i = 0;
@@ -344,7 +385,7 @@ void TTextView::PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) 
         std::size_t next = i + 1;
         QString text;
         if (DrawsInRuns(unit)) {
-            while (next < count && DrawsInRuns(Row.Units[next]) && selected(next) == selected(i)) ++next;
+            while (next < count && DrawsInRuns(Row.Units[next]) && sameRun(next, i)) ++next;
             text = ToQString(std::u16string_view(Row.Units).substr(i, next - i));
         } else if (IsHighSurrogate(unit) && next < count && IsLowSurrogate(Row.Units[next])) {
             text = ToQString(std::u16string_view(Row.Units).substr(i, 2));

@@ -12,10 +12,13 @@
 #include <QList>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
+#include "terminal/TextSink.h"
 #include "toolkit/ui/TextLines.h"
 
-class TTextView : public QAbstractScrollArea {
+class TTextView : public QAbstractScrollArea, public TTextSink {
 public:
     using Position = TTextLines::Position;
 
@@ -24,11 +27,23 @@ public:
     const TTextLines& Lines() const { return FLines; }
     std::u16string Text() const { return FLines.Text(); }
     Position Length() const { return FLines.Length(); }
+
+    // The store the received-data pipeline writes to.
+    std::size_t LineCount() const override { return FLines.LineCount(); }
+    Position LineStart(std::size_t Line) const override { return FLines.LineStart(Line); }
+    uint64_t LineLength(std::size_t Line) const override { return FLines.LineLength(Line); }
+    std::u16string LineText(std::size_t Line) const override { return FLines.LineText(Line); }
+    uint64_t LinesEnded() const override { return FLinesGone + FLines.LineCount() - 1; }
+    void Append(std::u16string_view Text, const TTextStyle& Style) override;
+    void Put(Position From, Position To, std::u16string_view Text, const TTextStyle& Style) override;
+    void Flush() override;
+    int ScreenRows() const override { return VisibleRows(); }
+    int ScreenColumns() const override;
     // Adds Text at the end, leaving the caret and the selection where they are.
     void AppendText(std::u16string_view Text);
     // Adds Text as a line of the console's own, shown in grey italics apart
     // from what was received (see TTextLines::AppendNote).
-    void AppendNote(std::u16string_view Text);
+    void AppendNote(std::u16string_view Text) override;
     void SetText(std::u16string_view Text);
     // Empties the text and follows the end again.
     void Clear();
@@ -97,6 +112,7 @@ private:
     void UpdateScrollBars();
     void SetTopRow(uint64_t Row);
     void PaintRow(QPainter& Painter, const TTextLines::TRow& Row, int Y) const;
+    uint32_t StyleId(const TTextStyle& Style);
     TPlace PlaceOf(Position Where) const;
     Position PositionAt(const QPoint& Point) const;
     Position PositionAtPlace(uint64_t Row, uint64_t Column) const;
@@ -119,6 +135,10 @@ private:
     bool FTabChangesFocus = false;
     bool FSelecting = false;
     std::size_t FLineLimit = 0;
+    uint64_t FLinesGone = 0;  // lines dropped or cleared
+    // The styles the text uses, by the number the lines keep; 0 is the plain one.
+    std::vector<TTextStyle> FStyles{TTextStyle{}};
+    std::unordered_map<uint64_t, uint32_t> FStyleIds;
     QList<int> FTabStopPixels;
     qreal FCellWidth = 8;
     int FRowHeight = 16;

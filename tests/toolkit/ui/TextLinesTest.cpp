@@ -344,3 +344,45 @@ TEST(TextLines, KeepsEveryUnitWhenAChunkOfNarrowUnitsMeetsAWideOne) {
     lines.Replace(69999, 70003, u"\u00e9");
     EXPECT_EQ(lines.Text(), std::u16string(69999, u'a') + u"\u00e9\U0001F600b");
 }
+
+namespace {
+
+// The style of every unit of the text, line by line, as the rows give them.
+std::vector<std::vector<uint32_t>> StylesOf(const TTextLines& Lines) {
+    std::vector<std::vector<uint32_t>> styles(Lines.LineCount());
+    for (const TTextLines::TRow& row : Lines.Rows(0, Lines.RowCount())) {
+        for (std::size_t i = 0; i < row.Units.size(); ++i)
+            styles[row.Line].push_back(row.Styles.empty() ? 0 : row.Styles[i]);
+    }
+    return styles;
+}
+
+}  // namespace
+
+TEST(TextLines, KeepsStylesThroughPutsDropsAndNewTabStops) {
+    TTextLines lines;
+    lines.Append(u"plain ");
+    EXPECT_TRUE(lines.Row(0).Styles.empty());  // one style: nothing kept per unit
+    lines.SetStyle(1);
+    lines.Append(u"red\n");
+    lines.SetStyle(2);
+    lines.Append(u"bold");
+    lines.SetStyle(0);
+    lines.Append(u" end");
+    using S = std::vector<std::vector<uint32_t>>;
+    EXPECT_EQ(StylesOf(lines), (S{{0, 0, 0, 0, 0, 0, 1, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0}}));
+
+    // Over "ain r": the rest keeps its own styles, the end goes on as it was.
+    lines.Put(2, 7, u"AIN\nR", 3);
+    EXPECT_EQ(lines.Text(), u"plAIN\nRed\nbold end");
+    EXPECT_EQ(StylesOf(lines), (S{{0, 0, 3, 3, 3}, {3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0}}));
+    lines.Append(u"!");
+    EXPECT_EQ(lines.StyleAt(2, 8), 0u);
+
+    lines.SetTabStops({4});
+    EXPECT_EQ(StylesOf(lines), (S{{0, 0, 3, 3, 3}, {3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0, 0}}));
+    lines.DropFrontLines(1);
+    EXPECT_EQ(StylesOf(lines), (S{{3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0, 0}}));
+    lines.SetTabStops({8});
+    EXPECT_EQ(StylesOf(lines), (S{{3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0, 0}}));
+}

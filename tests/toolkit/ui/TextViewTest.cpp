@@ -221,3 +221,30 @@ INSTANTIATE_TEST_SUITE_P(Families, FixedPitchMemo,
                          testing::Values("Courier New", "Ostra Missing Mono"));
 
 }  // namespace
+
+namespace {
+
+int PixelsLike(const QImage& Image, QRgb Colour) {
+    int count = 0;
+    for (int y = 0; y < Image.height(); ++y)
+        for (int x = 0; x < Image.width(); ++x) count += (Image.pixel(x, y) & 0xFFFFFF) == (Colour & 0xFFFFFF);
+    return count;
+}
+
+}  // namespace
+
+TEST_F(TextView, PaintsTheColoursOfStyledText) {
+    View->Append(u"plain ", TTextStyle{});
+    View->Append(u"RED", TTextStyle{0xBB0000, TTextStyle::kDefaultColour, 0});
+    View->Append(u" ", TTextStyle{});
+    View->Append(u"BACK", TTextStyle{TTextStyle::kDefaultColour, 0x0000CC, TTextStyle::atBold});
+    View->Flush();
+    const QImage image = View->viewport()->grab().toImage();
+    EXPECT_GT(PixelsLike(image, 0xBB0000), 5);
+    // A background fills its cells whole: at least a cell's height of them.
+    EXPECT_GT(PixelsLike(image, 0x0000CC), 4 * View->RowHeight());
+    // Plain text is drawn as before, in the palette's text colour, and copies without styles.
+    EXPECT_GT(PixelsLike(image, View->palette().color(QPalette::Text).rgb()), 5);
+    View->SelectAll();
+    EXPECT_EQ(View->SelectedText(), u"plain RED BACK");
+}

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Port > Terminal mode on a pseudo-terminal: the device draws on the
+// screen, keys reach the device as xterm sends them, and lines that scroll
+// off stay in the received area.
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "console/TerminalMode.h"
+#include "tests/console/ConsoleTestSupport.h"
+#include "tests/support/Pty.h"
+#include "toolkit/ui/TerminalView.h"
+#include "toolkit/ui/TextView.h"
+
+namespace {
+
+class TerminalMode : public TConsoleTest {
+protected:
+    void SetUp() override {
+        TConsoleTest::SetUp();
+        ShowConnectedWindow();
+        Item("&Port", "Terminal mode").trigger();
+        ASSERT_TRUE(Mode().On());
+        ASSERT_TRUE(Pump([&] { return View().hasFocus(); }));
+    }
+
+    TTerminalMode& Mode() const { return Part<TTerminalMode>("TerminalMode"); }
+    TTerminalView& View() const { return Mode().View(); }
+
+    // What the device receives, once Count bytes came.
+    std::string DeviceReads(std::size_t Count) {
+        std::string bytes;
+        EXPECT_TRUE(Pump([&] {
+            bytes += Pty.Receive(Count - bytes.size(), std::chrono::milliseconds(1));
+            return bytes.size() >= Count;
+        })) << bytes;
+        return bytes;
+    }
+
+    void Shows(const std::string& Bytes, const std::u16string& Text) {
+        Pty.Send(Bytes);
+        ASSERT_TRUE(Pump([&] { return View().ScreenText().find(Text) != std::u16string::npos; }))
+            << UnicodeToUtf8(View().ScreenText());
+    }
+
+    TPty Pty;
+    TPortMap Map{"COM5=" + Pty.SlavePath()};
+};
+
+TEST_F(TerminalMode, TheDeviceDrawsOnAScreenTheSizeOfTheArea) {
+    Shows("\x1b[2J\x1b[3;5H\x1b[31mred\x1b[m", u"\n\n    red\n");
+    const TTerminalScreen& screen = View().Screen();
+    EXPECT_EQ(screen.Line(2).Styles[4].Foreground, 0xBB0000);
+    EXPECT_EQ(View().SizeText(),
+              QStringLiteral("stty rows %1 cols %2").arg(screen.Rows()).arg(screen.Columns()));
+    EXPECT_GT(screen.Rows(), 5);
+    EXPECT_GT(screen.Columns(), 20);
+    // The text path is the screen's: nothing goes to the received area directly.
+    EXPECT_EQ(Form->Memo1->View().Text(), u"");
+}
+
+TEST_F(TerminalMode, KeysReachTheDeviceAsXtermSendsThem) {
+    struct TCase {
+        Qt::Key Key;
+        Qt::KeyboardModifiers Modifiers;
+        std::string Bytes;
+    };
+    const TCase cases[] = {
+        {Qt::Key_A, Qt::NoModifier, "a"},          {Qt::Key_Return, Qt::NoModifier, "\r"},
+        {Qt::Key_Backspace, Qt::NoModifier, "\x7f"}, {Qt::Key_Up, Qt::NoModifier, "\x1b[A"},
+        {Qt::Key_Home, Qt::NoModifier, "\x1b[H"},  {Qt::Key_PageDown, Qt::NoModifier, "\x1b[6~"},
+        {Qt::Key_Delete, Qt::NoModifier, "\x1b[3~"}, {Qt::Key_F1, Qt::NoModifier, "\x1bOP"},
+        {Qt::Key_F12, Qt::NoModifier, "\x1b[24~"}, {Qt::Key_C, Qt::ControlModifier, "\x03"},
+        {Qt::Key_Q, Qt::ControlModifier, "\x11"},  {Qt::Key_X, Qt::AltModifier, "\x1bx"},
+        {Qt::Key_Tab, Qt::NoModifier, "\t"},
+    };
+    for (const TCase& c : cases) {
+        QTest::keyClick(&View(), c.Key, c.Modifiers);
+        EXPECT_EQ(DeviceReads(c.Bytes.size()), c.Bytes) << c.Key;
+    }
+    Item("&Port", "Backspace sends BS").trigger();
+    QTest::keyClick(&View(), Qt::Key_Backspace);
+    EXPECT_EQ(DeviceReads(1), "\x08");
+}
+
+TEST_F(TerminalMode, PastesBracketedWhenTheProgramAskedAndCopiesTheScreen) {
+    QApplication::clipboard()->setText("ls -l");
+    QTest::keyClick(&View(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(DeviceReads(5), "ls -l");
+    Shows("\x1b[?2004h$ ", u"$");
+    QTest::keyClick(&View(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(DeviceReads(17), "\x1b[200~ls -l\x1b[201~");
+    QTest::keyClick(&View(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("$"));
+}
+
+TEST_F(TerminalMode, LinesThatScrollOffStayInTheReceivedArea) {
+    std::string lines;
+    for (int i = 0; i < 100; ++i) lines += "\x1b[32mline " + std::to_string(i) + "\x1b[m\r\n";
+    Shows(lines, u"line 99");
+    Item("&Port", "Terminal mode").trigger();
+    EXPECT_FALSE(View().isVisible());
+    const TTextView& area = Form->Memo1->View();
+    EXPECT_EQ(area.Lines().LineText(0), u"line 0");
+    EXPECT_NE(area.Lines().StyleAt(0, 0), 0u);
+    // Off again, text goes to the received area as before.
+    Pty.Send("after\r\n");
+    ASSERT_TRUE(Pump([&] { return area.Text().find(u"after\n") != std::u16string::npos; }));
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "toolkit/ui/TerminalView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <cmath>
+
+#include "toolkit/ui/StylePainting.h"
+
+namespace {
+
+constexpr int kMargin = 2;
+
+struct TKeyOfQt {
+    int Qt;
+    int Key;
+};
+
+constexpr TKeyOfQt kKeys[] = {
+    {Qt::Key_Return, TTerminalScreen::kyEnter},   {Qt::Key_Enter, TTerminalScreen::kyEnter},
+    {Qt::Key_Tab, TTerminalScreen::kyTab},         {Qt::Key_Backtab, TTerminalScreen::kyTab},
+    {Qt::Key_Escape, TTerminalScreen::kyEscape},   {Qt::Key_Up, TTerminalScreen::kyUp},
+    {Qt::Key_Down, TTerminalScreen::kyDown},       {Qt::Key_Left, TTerminalScreen::kyLeft},
+    {Qt::Key_Right, TTerminalScreen::kyRight},     {Qt::Key_Insert, TTerminalScreen::kyInsert},
+    {Qt::Key_Delete, TTerminalScreen::kyDelete},   {Qt::Key_Home, TTerminalScreen::kyHome},
+    {Qt::Key_End, TTerminalScreen::kyEnd},         {Qt::Key_PageUp, TTerminalScreen::kyPageUp},
+    {Qt::Key_PageDown, TTerminalScreen::kyPageDown}, {Qt::Key_Backspace, TTerminalScreen::kyBackspace},
+};
+
+uint8_t ModifiersOf(const QKeyEvent& Event) {
+    uint8_t modifiers = 0;
+    if (Event.modifiers() & Qt::ShiftModifier) modifiers |= TTerminalScreen::mdShift;
+    if (Event.modifiers() & Qt::AltModifier) modifiers |= TTerminalScreen::mdAlt;
+    if (Event.modifiers() & Qt::ControlModifier) modifiers |= TTerminalScreen::mdControl;
+    return modifiers;
+}
+
+bool IsCopy(const QKeyEvent& Event) {
+    return Event.key() == Qt::Key_C && Event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+}
+bool IsPaste(const QKeyEvent& Event) {
+    return Event.key() == Qt::Key_V && Event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+}  // namespace
+
+TTerminalView::TTerminalView(QWidget* Parent) : QWidget(Parent), FSizeLabel(new QLabel(this)) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::IBeamCursor);
+    FSizeLabel->setAutoFillBackground(true);
+    FSizeLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    FFrame.setSingleShot(true);
+    FFrame.setInterval(16);
+    QObject::connect(&FFrame, &QTimer::timeout, this, [this] { update(); });
+    MeasureFont();
+}
+
+// However fast the bytes come, the screen is painted at most once a frame.
+void TTerminalView::Write(std::string_view Bytes) {
+    FScreen.Write(Bytes);
+    if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
+}
+
+std::u16string TTerminalView::ScreenText() const {
+    std::u16string text;
+    for (int row = 0; row < FScreen.Rows(); ++row) {
+        std::u16string line = FScreen.Line(row).Text;
+        line.erase(line.find_last_not_of(u' ') + 1);
+        text += line + u"\n";
+    }
+    return text;
+}
+
+QString TTerminalView::SizeText() const {
+    return QStringLiteral("stty rows %1 cols %2").arg(FScreen.Rows()).arg(FScreen.Columns());
+}
+
+// ---- size and font ----------------------------------------------------------------
+
+void TTerminalView::MeasureFont() {
+    const QFontMetricsF metrics(font());
+    FCellWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    FRowHeight = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
+    FAscent = static_cast<int>(std::round(metrics.ascent()));
+    FitScreen();
+}
+
+void TTerminalView::FitScreen() {
+    const int columns = std::max(1, static_cast<int>((width() - 2 * kMargin) / FCellWidth));
+    const int rows = std::max(1, (height() - 2 * kMargin) / FRowHeight);
+    if (rows != FScreen.Rows() || columns != FScreen.Columns()) FScreen.Resize(rows, columns);
+    FSizeLabel->setText(SizeText());
+    FSizeLabel->adjustSize();
+    FSizeLabel->move(width() - FSizeLabel->width() - kMargin, kMargin);
+    update();
+}
+
+void TTerminalView::resizeEvent(QResizeEvent* Event) {
+    QWidget::resizeEvent(Event);
+    FitScreen();
+}
+
+void TTerminalView::changeEvent(QEvent* Event) {
+    QWidget::changeEvent(Event);
+    if (Event->type() == QEvent::FontChange) MeasureFont();
+}
+
+// ---- painting --------------------------------------------------------------------
+
+void TTerminalView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().base());
+    QFont font = this->font();
+    font.setKerning(false);
+    painter.setFont(font);
+    for (int row = 0; row < FScreen.Rows(); ++row) {
+        const TTerminalScreen::TLine line = FScreen.Line(row);
+        const int y = kMargin + row * FRowHeight;
+        // One cell per unit, but for the second half of a surrogate pair.
+        int column = 0;
+        for (std::size_t i = 0; i < line.Text.size();) {
+            std::size_t next = i + 1;
+            if (line.Text[i] >= 0xD800 && line.Text[i] <= 0xDBFF && next < line.Text.size()) ++next;
+            const QRectF cell(kMargin + column * FCellWidth, y, FCellWidth, FRowHeight);
+            QColor background;
+            ApplyTextStyle(painter, line.Styles[i], palette(), false, background);
+            if (background.isValid()) painter.fillRect(cell, background);
+            if (line.Text[i] != u' ')
+                painter.drawText(QPointF(cell.left(), y + FAscent),
+                                 QString::fromUtf16(line.Text.data() + i, static_cast<qsizetype>(next - i)));
+            i = next;
+            ++column;
+        }
+    }
+    if (!FScreen.CursorVisible() || !hasFocus()) return;
+    const QRectF cursor(kMargin + FScreen.CursorColumn() * FCellWidth, kMargin + FScreen.CursorRow() * FRowHeight,
+                        FCellWidth, FRowHeight);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.fillRect(cursor, Qt::white);
+}
+
+// ---- keys --------------------------------------------------------------------------
+
+bool TTerminalView::event(QEvent* Event) {
+    // Every key is the device's, also those the window would take as shortcuts.
+    if (Event->type() == QEvent::ShortcutOverride) {
+        Event->accept();
+        return true;
+    }
+    return QWidget::event(Event);
+}
+
+bool TTerminalView::focusNextPrevChild(bool) { return false; }
+
+void TTerminalView::keyPressEvent(QKeyEvent* Event) {
+    if (IsCopy(*Event)) QApplication::clipboard()->setText(QString::fromStdU16String(ScreenText()));
+    else if (IsPaste(*Event)) FScreen.Paste(QApplication::clipboard()->text().toStdU16String());
+    else if (!SendKey(*Event)) return QWidget::keyPressEvent(Event);
+    Event->accept();
+}
+
+bool TTerminalView::SendKey(const QKeyEvent& Event) {
+    const uint8_t modifiers = ModifiersOf(Event);
+    if (Event.key() == Qt::Key_Backspace && FBackspaceSendsBS) {
+        FScreen.Character(0x08, 0);
+        return true;
+    }
+    for (const TKeyOfQt& key : kKeys) {
+        if (key.Qt != Event.key()) continue;
+        // Shift+Tab as xterm sends it.
+        FScreen.Key(key.Key, Event.key() == Qt::Key_Backtab ? modifiers | TTerminalScreen::mdShift : modifiers);
+        return true;
+    }
+    if (Event.key() >= Qt::Key_F1 && Event.key() <= Qt::Key_F12) {
+        FScreen.Key(TTerminalScreen::kyFunction1 + (Event.key() - Qt::Key_F1), modifiers);
+        return true;
+    }
+    // Ctrl+letter as the letter with Ctrl, which the screen turns into its C0 code; Alt as an ESC before.
+    if ((modifiers & TTerminalScreen::mdControl) && Event.key() >= Qt::Key_A && Event.key() <= Qt::Key_Z) {
+        FScreen.Character(static_cast<char32_t>('a' + (Event.key() - Qt::Key_A)), modifiers & ~TTerminalScreen::mdShift);
+        return true;
+    }
+    const QString text = Event.text();
+    if (text.isEmpty() || text.front().unicode() < 0x20) return false;
+    for (const uint c : text.toUcs4()) FScreen.Character(c, modifiers & TTerminalScreen::mdAlt);
+    return true;
+}
