@@ -14,6 +14,7 @@
 
 #include "serial/device/CommBackend.h"
 #include "serial/device/HandleTable.h"
+#include "serial/device/NetworkAddress.h"
 #include "serial/device/PortNames.h"
 #include "serial/device/PosixPort.h"
 #include "serial/device/PresentPorts.h"
@@ -39,13 +40,6 @@ int OpenFlags(DWORD DesiredAccess) {
     return read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
 }
 
-// "\\.\NAME" names the device NAME.
-std::string PortName(std::string_view FileName) {
-    constexpr std::string_view devicePrefix = R"(\\.\)";
-    if (FileName.starts_with(devicePrefix)) FileName.remove_prefix(devicePrefix.size());
-    return std::string(FileName);
-}
-
 class TPosixCommBackend final : public TCommBackend {
 public:
     HANDLE CreateFileA(const char* FileName, DWORD DesiredAccess, DWORD, SECURITY_ATTRIBUTES*,
@@ -55,7 +49,7 @@ public:
             return INVALID_HANDLE_VALUE;
         }
         std::shared_ptr<TPosixPort> port;
-        std::string name = PortName(FileName);
+        std::string name(DeviceNameOf(FileName));
         const int error = TPosixPort::Open(ResolvePortPath(name), OpenFlags(DesiredAccess), port);
         if (error != 0) {
             Report(error);
@@ -193,7 +187,7 @@ private:
 
 }  // namespace
 
-TCommBackend& WinComm::PlatformCommBackend() {
+TCommBackend& WinComm::DeviceCommBackend() {
     // Never destroyed: threads may still use it while the process ends.
     static TCommBackend* const backend = new TPosixCommBackend;
     return *backend;
