@@ -12,9 +12,10 @@ ostra_packages=(
 ostra_package_packages=(dpkg-dev file)
 # What the tests add: GoogleTest, the Windows cross build (with a Qt built
 # from Debian's source) run under Wine against a pair of virtual COM ports and
-# on a virtual display, and the package and the tools that check it.
+# on a virtual display, the package and the tools that check it, a device
+# server for network ports, and clang for the fuzzing target.
 ostra_test_packages=(
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev ser2net clang
   g++-mingw-w64-x86-64 wine wine64 socat xvfb
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )
