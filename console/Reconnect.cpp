@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "console/ConsoleMenus.h"
+#include "serial/device/NetworkAddress.h"
 #ifndef _WIN32
 #include "serial/device/PortNames.h"
 #endif
@@ -66,6 +67,7 @@ void TReconnect::StartWaiting() {
 }
 
 void TReconnect::StopWaiting() {
+    FServerProbe.reset();
     if (!FPoll->isActive()) return;
     FPoll->stop();
     FForm.SetCaption(FCaption);
@@ -82,7 +84,8 @@ void TReconnect::TryReopen() {
     if (!failure && FForm.Connected()) StopWaiting();
 }
 
-std::string TReconnect::ReturnedPortName() const {
+std::string TReconnect::ReturnedPortName() {
+    if (IsNetworkPortName(FPortName)) return ServerAnswers() ? FPortName : std::string();
     const std::string byId = FById.empty() ? std::string() : PortOfByIdName(SerialByIdDir(), FById);
     if (!byId.empty()) return byId;
     TStringList present;
@@ -90,6 +93,19 @@ std::string TReconnect::ReturnedPortName() const {
     for (int i = 0; i < present.Count(); ++i)
         if (present[i] == FPortName) return FPortName;
     return {};
+}
+
+// A port on the network is back when its server takes a connection again;
+// each round looks once, on a thread of its own.
+bool TReconnect::ServerAnswers() {
+    if (!FServerProbe) {
+        FServerProbe = std::make_unique<TServerProbe>(FPortName);
+        return false;
+    }
+    if (!FServerProbe->Finished()) return false;
+    const bool answered = FServerProbe->Answered();
+    FServerProbe.reset();
+    return answered;
 }
 
 std::string SerialByIdDir() {

@@ -3,12 +3,15 @@
 // Port > Reconnect when the device returns: when the open device vanishes the
 // window waits for it, its caption says so, and the port opens again with the
 // same settings as soon as the device is back: under the same name, or on
-// Linux as the same USB device (by its /dev/serial/by-id name) under another.
+// Linux as the same USB device (by its /dev/serial/by-id name) under another;
+// a port on the network is back when its server answers.
 
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "console/comexample.h"
+#include "serial/device/NetworkPorts.h"
 
 class QAction;
 class QTimer;
@@ -32,7 +35,8 @@ private:
     void StopWaiting();
     void TryReopen();
     // The name the device is back under, or empty while it is away.
-    std::string ReturnedPortName() const;
+    std::string ReturnedPortName();
+    bool ServerAnswers();
 
     TForm3& FForm;
     QAction* FEnabled;
@@ -41,6 +45,7 @@ private:
     std::string FPortName;
     // The device's name in /dev/serial/by-id, when it has one.
     std::string FById;
+    std::unique_ptr<TServerProbe> FServerProbe;
     // The window's own attempt to open, which must not end the wait.
     bool FReopening = false;
 };

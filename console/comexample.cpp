@@ -5,6 +5,7 @@
 
 #include "console/CaptureLog.h"
 #include "console/LineControls.h"
+#include "console/NetworkPortBox.h"
 #include "console/PortHints.h"
 #include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
@@ -139,6 +140,7 @@ void TForm3::FormCreate(TObject* Sender) {
     for (const char* rate : kBaudRates) cb_Baud->GetItems()->Add(rate);
 
     AttachLineControls(*this);
+    AttachNetworkPortBox(*this);
     AttachSendFile(*this);
     AttachReconnect(*this);
     AttachCaptureLog(*this);
