@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/NetworkPortBox.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -88,6 +90,9 @@ void TNetworkPortBox::ListRemembered() {
         for (int i = 0; i < items.Count() && !listed; ++i) listed = items[i] == item;
         if (!listed) items.Add(item);
     }
+    // Network names are long: the open list shows them whole, wider than the box.
+    auto* box = static_cast<QComboBox*>(FForm.cb_portlist->Widget());
+    box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth());
 }
 
 void TNetworkPortBox::Connected() {
