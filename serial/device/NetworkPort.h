@@ -36,7 +36,6 @@ public:
 
     // Ends the connection; calls in progress end and later ones fail.
     void Shutdown();
-    const std::string& Name() const { return FName; }
     // Connecting or connected: what the port list shows as present.
     bool Alive() const;
 

@@ -51,12 +51,6 @@ bool Present(const std::string& Name) {
     return std::find(names.begin(), names.end(), Name) != names.end();
 }
 
-std::string AllByteValues() {
-    std::string all;
-    for (int value = 0; value < 256; ++value) all.push_back(static_cast<char>(value));
-    return all;
-}
-
 // Reads until Count bytes came or the deadline passed.
 std::string ReceiveFromPort(HANDLE Handle, std::size_t Count) {
     std::string received;

@@ -14,12 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string AllByteValues() {
-    std::string all;
-    for (int value = 0; value < 256; ++value) all.push_back(static_cast<char>(value));
-    return all;
-}
-
 std::string ReceiveFrom(HANDLE Handle, std::size_t Count) {
     std::string received;
     const auto deadline = std::chrono::steady_clock::now() + 20s;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/device/NetworkAddress.h"
+#include "tests/serial/device/DeviceTestSupport.h"
 
 namespace {
 
@@ -20,12 +21,6 @@ std::string Command(uint8_t Code, const std::string& Value) {
     std::string wire = Bytes({IAC, SB, OptComPort, Code});
     TRfc2217Client::AppendEscaped(Value, wire);
     return wire + Bytes({IAC, SE});
-}
-
-std::string AllByteValues() {
-    std::string all;
-    for (int value = 0; value < 256; ++value) all.push_back(static_cast<char>(value));
-    return all;
 }
 
 // What the server of the tests opens with: it offers binary and asks for the option.
