@@ -12,6 +12,7 @@
 
 #include "console/comexample.h"
 #include "serial/device/NetworkPorts.h"
+#include "serial/device/PortInfo.h"
 
 class QAction;
 class QTimer;
@@ -49,14 +50,6 @@ private:
     // The window's own attempt to open, which must not end the wait.
     bool FReopening = false;
 };
-
-// Where the stable names of USB serial devices are: OSTRA_SERIAL_BY_ID when
-// set (tests), else /dev/serial/by-id.
-std::string SerialByIdDir();
-// The name in ByIdDir whose link leads to the device of port Name, or empty.
-std::string ByIdNameOfPort(const std::string& ByIdDir, const std::string& Name);
-// The port that by-id entry ById leads to now, or empty when it is not there.
-std::string PortOfByIdName(const std::string& ByIdDir, const std::string& ById);
 
 // Called once from FormCreate.
 void AttachReconnect(TForm3& Form);
