@@ -234,7 +234,7 @@ TEST(NetworkFaults, EachEndsThePortWithAMessageNamingTheServer) {
         const auto start = std::chrono::steady_clock::now();
         TDeviceHandle port(OpenDevice(c.Name));
         // Opening never waits for the network.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << c.Name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << c.Name;
         ASSERT_TRUE(port.Valid()) << c.Name;
         EXPECT_TRUE(WaitUntil([&] { return !Present(c.Name); }, 20s)) << c.Name;
         EXPECT_EQ(notices.Count(c.Name + ": " + c.Said), 1u) << testing::PrintToString(notices.Texts());
@@ -252,7 +252,7 @@ TEST(NetworkFaults, ClosingWhileConnectingDoesNotWait) {
         EXPECT_TRUE(CommBackend().WriteFile(port.Get(), "x", 1, &written, nullptr));
         EXPECT_EQ(written, 0u);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_TRUE(WaitUntil([] { return TNetworkPort::RunningThreads() == 0; }, 20s));
 }
 
