@@ -5,16 +5,10 @@
 #include <QMenu>
 #include <QTime>
 #include <QTimer>
-#include <cstdlib>
-#include <filesystem>
 
 #include "console/ConsoleMenus.h"
-#include "toolkit/ui/TextView.h"
-#ifndef _WIN32
-#include "serial/device/PortNames.h"
-#endif
-
-namespace fs = std::filesystem;
+#include "serial/device/NetworkAddress.h"
+#include "toolkit/ui/QtStrings.h"
 
 TReconnect::TReconnect(TForm3& Form)
     : TComponent(&Form),
@@ -49,7 +43,7 @@ bool TReconnect::Waiting() const { return FPoll->isActive(); }
 void TReconnect::Connected() {
     StopWaiting();
     FPortName = Trim(UnicodeToAnsi(FForm.cb_portlist->GetText()));
-    FById = ByIdNameOfPort(SerialByIdDir(), FPortName);
+    FById = DescribePort(FPortName).ById;
 }
 
 void TReconnect::Disconnected(bool DeviceLost) {
@@ -68,6 +62,7 @@ void TReconnect::StartWaiting() {
 }
 
 void TReconnect::StopWaiting() {
+    FServerProbe.reset();
     if (!FPoll->isActive()) return;
     FPoll->stop();
     FForm.SetCaptionSuffix(*this, {});
@@ -93,7 +88,8 @@ void TReconnect::Mark(const std::string& Port, const char16_t* What) {
     FForm.Received().AddOwnLine(u"\u2014 " + AnsiToUnicode(Port) + u" " + What + u" " + time + u" \u2014");
 }
 
-std::string TReconnect::ReturnedPortName() const {
+std::string TReconnect::ReturnedPortName() {
+    if (IsNetworkPortName(FPortName)) return ServerAnswers() ? FPortName : std::string();
     TStringList present;
     if (FById.empty()) FForm.OrvelSerialPort1->GetExistingCommPortNames(&present);
     return ::ReturnedPortName(SerialByIdDir(), FById, FPortName, present);
@@ -109,62 +105,17 @@ std::string ReturnedPortName(const std::string& ByIdDir, const std::string& ById
     return {};
 }
 
-std::string SerialByIdDir() {
-    const char* dir = std::getenv("OSTRA_SERIAL_BY_ID");
-    return dir ? dir : "/dev/serial/by-id";
+// A port on the network is back when its server takes a connection again;
+// each round looks once, on a thread of its own.
+bool TReconnect::ServerAnswers() {
+    if (!FServerProbe) {
+        FServerProbe = std::make_unique<TServerProbe>(FPortName);
+        return false;
+    }
+    if (!FServerProbe->Finished()) return false;
+    const bool answered = FServerProbe->Answered();
+    FServerProbe.reset();
+    return answered;
 }
-
-#ifdef _WIN32
-
-// Windows keeps a device's COM name itself.
-std::string ByIdNameOfPort(const std::string&, const std::string&) { return {}; }
-std::string PortOfByIdName(const std::string&, const std::string&) { return {}; }
-
-#else
-
-namespace {
-
-fs::path DeviceOf(const fs::path& Path) {
-    std::error_code ec;
-    const fs::path device = fs::weakly_canonical(Path, ec);
-    return ec ? Path : device;
-}
-
-// Where a by-id link leads, relative links (as udev makes them) included.
-fs::path LinkedDevice(const fs::path& Link) {
-    std::error_code ec;
-    const fs::path target = fs::read_symlink(Link, ec);
-    if (ec) return DeviceOf(Link);
-    return DeviceOf((target.is_absolute() ? target : Link.parent_path() / target).lexically_normal());
-}
-
-// The port name of Device: the port map's name for it, else its COM name by
-// the kernel's numbering, else its kernel name.
-std::string PortOfDevice(const fs::path& Device) {
-    for (const TPortMapEntry& entry : EnvironmentPortMap())
-        if (DeviceOf(entry.Path) == Device) return entry.Name;
-    const std::string kernelName = Device.filename().string();
-    const std::optional<int> number = ComNumberOfKernelName(kernelName);
-    return number ? "COM" + std::to_string(*number) : kernelName;
-}
-
-}  // namespace
-
-std::string ByIdNameOfPort(const std::string& ByIdDir, const std::string& Name) {
-    const fs::path device = DeviceOf(ResolvePortPath(Name));
-    std::error_code ec;
-    for (fs::directory_iterator it(ByIdDir, ec), end; !ec && it != end; it.increment(ec))
-        if (LinkedDevice(it->path()) == device) return it->path().filename().string();
-    return {};
-}
-
-std::string PortOfByIdName(const std::string& ByIdDir, const std::string& ById) {
-    const fs::path link = fs::path(ByIdDir) / ById;
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(link, ec))) return {};
-    return PortOfDevice(LinkedDevice(link));
-}
-
-#endif
 
 void AttachReconnect(TForm3& Form) { new TReconnect(Form); }

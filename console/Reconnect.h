@@ -3,13 +3,17 @@
 // Port > Reconnect when the device returns: when the open device vanishes the
 // window waits for it, its caption says so, and the port opens again with the
 // same settings as soon as the device is back: under the same name, or on
-// Linux as the same USB device (by its /dev/serial/by-id name) under another.
-// The received text shows where the device went and came back, with the time.
+// Linux as the same USB device (by its /dev/serial/by-id name) under another;
+// a port on the network is back when its server answers. The received text
+// shows where the device went and came back, with the time.
 
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "console/comexample.h"
+#include "serial/device/NetworkPorts.h"
+#include "serial/device/PortInfo.h"
 
 class QAction;
 class QTimer;
@@ -34,7 +38,8 @@ private:
     void TryReopen();
     void Mark(const std::string& Port, const char16_t* What);
     // The name the device is back under, or empty while it is away.
-    std::string ReturnedPortName() const;
+    std::string ReturnedPortName();
+    bool ServerAnswers();
 
     TForm3& FForm;
     QAction* FEnabled;
@@ -42,6 +47,7 @@ private:
     std::string FPortName;
     // The device's name in /dev/serial/by-id, when it has one.
     std::string FById;
+    std::unique_ptr<TServerProbe> FServerProbe;
     // The window's own attempt to open, which must not end the wait.
     bool FReopening = false;
 };
@@ -51,14 +57,6 @@ private:
 // among the Present ports.
 std::string ReturnedPortName(const std::string& ByIdDir, const std::string& ById, const std::string& PortName,
                              const TStringList& Present);
-
-// Where the stable names of USB serial devices are: OSTRA_SERIAL_BY_ID when
-// set (tests), else /dev/serial/by-id.
-std::string SerialByIdDir();
-// The name in ByIdDir whose link leads to the device of port Name, or empty.
-std::string ByIdNameOfPort(const std::string& ByIdDir, const std::string& Name);
-// The port that by-id entry ById leads to now, or empty when it is not there.
-std::string PortOfByIdName(const std::string& ByIdDir, const std::string& ById);
 
 // Called once from FormCreate.
 void AttachReconnect(TForm3& Form);

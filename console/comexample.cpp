@@ -6,6 +6,7 @@
 
 #include "console/CaptureLog.h"
 #include "console/LineControls.h"
+#include "console/NetworkPortBox.h"
 #include "console/PortHints.h"
 #include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
@@ -126,6 +127,7 @@ void TForm3::FormCreate(TObject* Sender) {
     for (const int32_t rate : TOrvelSerialPort::StandardBaudRates()) cb_Baud->GetItems()->Add(std::to_string(rate));
 
     AttachLineControls(*this);
+    AttachNetworkPortBox(*this);
     AttachSendFile(*this);
     AttachReconnect(*this);
     AttachCaptureLog(*this);

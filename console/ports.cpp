@@ -7,9 +7,7 @@
 #include <vector>
 
 #include "serial/OrvelSerialPort.h"
-#ifndef _WIN32
-#include "serial/device/PresentPorts.h"
-#endif
+#include "serial/device/PortInfo.h"
 
 namespace {
 
@@ -58,13 +56,10 @@ void ListPorts(const TStringList& Names) {
 #ifdef _WIN32
     for (int i = 0; i < Names.Count(); ++i) std::puts(Names[i].c_str());
 #else
-    const std::string sysfs = SysfsTtyDir();
-    const TPortMapEntries map = EnvironmentPortMap();
     std::vector<TRow> rows{{"PORT", "DEVICE", "MODEL", "SERIAL"}};
     for (int i = 0; i < Names.Count(); ++i) {
-        const TPortDetails details = DescribePort(Names[i], sysfs, map);
-        rows.push_back({Printable(Names[i]), Printable(details.Path), Printable(DeviceModel(details)),
-                        Printable(details.Serial)});
+        const TPortInfo info = DescribePort(Names[i]);
+        rows.push_back({Printable(Names[i]), Printable(info.Path), Printable(DeviceModel(info)), Printable(info.Serial)});
     }
     PrintColumns(rows);
 #endif

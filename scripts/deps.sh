@@ -13,10 +13,10 @@ ostra_package_packages=(dpkg-dev file)
 # What the tests add: GoogleTest, the Windows cross build (with a Qt built
 # from Debian's source) run under Wine against a pair of virtual COM ports and
 # on a virtual display, and the package and the tools that check it; the
-# interpreter's fuzzer (clang's libFuzzer) and the real programs terminal mode
-# is tested with, pyte as the reference screen.
+# fuzzers (clang's libFuzzer), the real programs terminal mode is tested with,
+# pyte as the reference screen, and a device server for network ports.
 ostra_test_packages=(
-  googletest libgtest-dev libgmock-dev
+  googletest libgtest-dev libgmock-dev ser2net
   clang libclang-rt-14-dev python3-pyte vttest vim-tiny dialog less
   g++-mingw-w64-x86-64 wine wine64 socat xvfb
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db

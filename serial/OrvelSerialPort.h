@@ -346,6 +346,8 @@ private:
     mutable std::mutex FLock;
 
     AnsiString FPort;
+    // The name the open connection was opened under.
+    AnsiString FConnectedName;
     AnsiString FCustomPortName = "vcom1";
     int32_t FBaudRate = 4800;
     int32_t FCustomBaudRate = 0;

@@ -270,6 +270,11 @@ TComThread::TComThread(TOrvelSerialPort* AOwner) : TThread(true), Owner(AOwner) 
         return;
     }
     FPort = Owner->GetCommPort();
+    const AnsiString name = Owner->GetPortName();
+    {
+        std::lock_guard guard(Owner->FLock);
+        Owner->FConnectedName = name;
+    }
     Owner->ConnectedTo = FPort;
 }
 

@@ -180,7 +180,20 @@ bool TOrvelSerialPort::UpdateLineStatus(TLineStatusSet Lines) {
 bool TOrvelSerialPort::IsPortPresent() const {
     // The port that is open, not the one selected since: changing Port while
     // connected must not end the connection.
-    return GetExistingCommPorts().Contains(ConnectedTo);
+    const TCommPort connected = ConnectedTo;
+    if (connected != spCustom) return GetExistingCommPorts().Contains(connected);
+    // Custom names are told apart by name: another custom device being there
+    // says nothing of this one (a network port whose connection is lost).
+    AnsiString name;
+    {
+        std::lock_guard guard(FLock);
+        name = FConnectedName;
+    }
+    TStringList present;
+    GetExistingCommPortNames(&present);
+    for (int i = 0; i < present.Count(); ++i)
+        if (present[i] == Trim(name)) return true;
+    return false;
 }
 
 // ---- manual receive and the accessors ------------------------------------------

@@ -203,8 +203,14 @@ public:
     virtual std::vector<std::string> PresentPortNames() = 0;
 };
 
-// The platform's own backend, alive for the whole process.
+// The platform's own backend, alive for the whole process: names of ports on
+// the network (rfc2217://..., tcp://...) and their handles go to the socket
+// backend, everything else to the system's devices.
 TCommBackend& PlatformCommBackend();
+// The system's devices alone: termios on POSIX, kernel32 on Windows.
+TCommBackend& DeviceCommBackend();
+// Ports on the network alone.
+TCommBackend& NetworkCommBackend();
 // The backend in use: the platform's own unless a test swapped in another.
 TCommBackend& CommBackend();
 // Makes Backend the one in use; nullptr restores the platform's. The caller

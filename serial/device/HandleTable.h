@@ -14,6 +14,9 @@
 template <class TDevice>
 class THandleTable {
 public:
+    // First: the first handle given; tables of different backends keep apart.
+    explicit THandleTable(WinComm::HANDLE First = 1) : FNext(First) {}
+
     WinComm::HANDLE Add(std::shared_ptr<TDevice> Device) {
         std::lock_guard lock(FLock);
         const WinComm::HANDLE handle = FNext++;
@@ -44,5 +47,5 @@ public:
 private:
     mutable std::mutex FLock;
     std::unordered_map<WinComm::HANDLE, std::shared_ptr<TDevice>> FDevices;
-    WinComm::HANDLE FNext = 1;
+    WinComm::HANDLE FNext;
 };

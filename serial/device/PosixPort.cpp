@@ -14,61 +14,13 @@
 #include <climits>
 
 #include "serial/device/LineSettings.h"
+#include "serial/device/ReadPlan.h"
 #include "serial/device/TermiosRate.h"
 
 namespace {
 
-using std::chrono::milliseconds;
-
 // 0 when a call returning -1 on failure succeeded, else its errno.
 int ErrorOf(int Result) { return Result == -1 ? errno : 0; }
-
-// Longer limits cannot be told apart and would overflow the clock.
-constexpr uint64_t LongestLimitMs = 365ull * 24 * 3600 * 1000;
-
-using TClock = TPosixPort::TClock;
-using TDeadline = TPosixPort::TDeadline;
-
-// Multiplier x Count + Constant milliseconds from Start; none when that is 0.
-TDeadline TotalDeadline(TClock::time_point Start, DWORD Multiplier, DWORD Constant, DWORD Count) {
-    const uint64_t limit = uint64_t{Multiplier} * Count + Constant;
-    if (limit == 0) return {};
-    return Start + milliseconds(std::min(limit, LongestLimitMs));
-}
-
-TDeadline Earliest(TDeadline A, TDeadline B) {
-    if (!A || !B) return A ? A : B;
-    return std::min(*A, *B);
-}
-
-int PollTimeout(TDeadline Deadline) {
-    if (!Deadline) return -1;
-    const auto left = std::chrono::ceil<milliseconds>(*Deadline - TClock::now()).count();
-    return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-}
-
-// How a read of Count bytes ends under the time-outs.
-struct TReadPlan {
-    bool AtOnce = false;      // with whatever is waiting, possibly nothing
-    bool FirstBytes = false;  // as soon as anything arrived, or at Total
-    TDeadline Total;
-    std::optional<milliseconds> Interval;  // longest pause after a byte
-};
-
-TReadPlan PlanRead(const COMMTIMEOUTS& T, DWORD Count, TClock::time_point Start) {
-    TReadPlan plan;
-    if (T.ReadIntervalTimeout == MAXDWORD && T.ReadTotalTimeoutMultiplier == 0 && T.ReadTotalTimeoutConstant == 0) {
-        plan.AtOnce = true;
-    } else if (T.ReadIntervalTimeout == MAXDWORD && T.ReadTotalTimeoutMultiplier == MAXDWORD &&
-               T.ReadTotalTimeoutConstant != 0 && T.ReadTotalTimeoutConstant != MAXDWORD) {
-        plan.FirstBytes = true;
-        plan.Total = TotalDeadline(Start, 0, T.ReadTotalTimeoutConstant, Count);
-    } else {
-        plan.Total = TotalDeadline(Start, T.ReadTotalTimeoutMultiplier, T.ReadTotalTimeoutConstant, Count);
-        if (T.ReadIntervalTimeout != 0) plan.Interval = milliseconds(T.ReadIntervalTimeout);
-    }
-    return plan;
-}
 
 }  // namespace
 
@@ -244,7 +196,7 @@ int TPosixPort::Read(char* Buffer, DWORD Count, DWORD& Done) {
     std::lock_guard lock(FReadLock);
     const uint64_t generation = FRxAbort.Generation();
     if (FClosed) return EBADF;
-    const TReadPlan plan = PlanRead(Timeouts(), Count, TClock::now());
+    const TReadPlan plan = PlanRead(Timeouts(), Count, TTimeoutClock::now());
     TDeadline pauseEnd;
     bool hungUp = false;
     while (Done < Count) {
@@ -252,7 +204,7 @@ int TPosixPort::Read(char* Buffer, DWORD Count, DWORD& Done) {
         if (n > 0) {
             Done += static_cast<DWORD>(n);
             if (plan.FirstBytes) break;
-            if (plan.Interval) pauseEnd = TClock::now() + *plan.Interval;
+            if (plan.Interval) pauseEnd = TTimeoutClock::now() + *plan.Interval;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -270,7 +222,7 @@ int TPosixPort::Write(const char* Buffer, DWORD Count, DWORD& Done) {
     const uint64_t generation = FTxAbort.Generation();
     if (FClosed) return EBADF;
     const COMMTIMEOUTS timeouts = Timeouts();
-    const TDeadline deadline = TotalDeadline(TClock::now(), timeouts.WriteTotalTimeoutMultiplier,
+    const TDeadline deadline = TotalDeadline(TTimeoutClock::now(), timeouts.WriteTotalTimeoutMultiplier,
                                              timeouts.WriteTotalTimeoutConstant, Count);
     bool hungUp = false;
     while (Done < Count) {

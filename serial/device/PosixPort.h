@@ -13,6 +13,7 @@
 #include <string>
 
 #include "serial/device/CommBackend.h"
+#include "serial/device/ReadPlan.h"
 
 // An owned file descriptor.
 class TFd {
@@ -49,9 +50,6 @@ private:
 // The calls return 0 or an errno value.
 class TPosixPort {
 public:
-    using TClock = std::chrono::steady_clock;
-    using TDeadline = std::optional<TClock::time_point>;
-
     // Opens Path for OpenFlags (O_RDONLY, O_WRONLY or O_RDWR), refuses what is
     // not a terminal (ENOTTY), takes it exclusively (EBUSY when it is in use)
     // and puts it in raw mode.

@@ -119,29 +119,17 @@ std::optional<fs::path> UsbDeviceOf(const fs::path& TtyEntry) {
 
 }  // namespace
 
-TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
-    TPortDetails details;
-    details.Path = ResolvePortPath(Name, Map);
+TPortInfo DescribeDevice(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map) {
+    TPortInfo info;
+    info.Name = Name;
+    info.Path = ResolvePortPath(Name, Map);
     // A link such as /dev/serial/by-id/... names the kernel's device in the end.
-    const fs::path kernelName = SameFileKey(details.Path).filename();
-    if (kernelName.empty()) return details;
+    const fs::path kernelName = SameFileKey(info.Path).filename();
+    if (kernelName.empty()) return info;
     if (const auto usb = UsbDeviceOf(fs::path(SysfsTtyDir) / kernelName)) {
-        details.Manufacturer = Attribute(*usb, "manufacturer");
-        details.Product = Attribute(*usb, "product");
-        details.Serial = Attribute(*usb, "serial");
+        info.Manufacturer = Attribute(*usb, "manufacturer");
+        info.Product = Attribute(*usb, "product");
+        info.Serial = Attribute(*usb, "serial");
     }
-    return details;
-}
-
-std::string DeviceModel(const TPortDetails& Details) {
-    if (Details.Manufacturer.empty() || Details.Product.empty()) return Details.Manufacturer + Details.Product;
-    return Details.Manufacturer + " " + Details.Product;
-}
-
-std::string PortDescription(const TPortDetails& Details) {
-    std::string text = Details.Path;
-    const std::string model = DeviceModel(Details);
-    if (!model.empty()) text += " \u2014 " + model;
-    if (!Details.Serial.empty()) text += (model.empty() ? " \u2014 serial " : ", serial ") + Details.Serial;
-    return text;
+    return info;
 }

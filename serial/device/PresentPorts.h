@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/device/PortInfo.h"
 #include "serial/device/PortNames.h"
 
 // The entries of SysfsTtyDir that have a device link, except those whose type
@@ -24,16 +25,6 @@ std::optional<unsigned> PseudoTerminalIndex(const std::string& Path);
 // OSTRA_SYSFS_TTY when set (tests point it at a fixture), else /sys/class/tty.
 std::string SysfsTtyDir();
 
-// What the system says about a port, for a person to recognise it.
-struct TPortDetails {
-    std::string Path;  // the device the name resolves to
-    // Of a USB device, from its sysfs attributes; empty for other devices.
-    std::string Manufacturer;
-    std::string Product;
-    std::string Serial;
-};
-TPortDetails DescribePort(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map);
-// "Manufacturer Product", either alone, or empty.
-std::string DeviceModel(const TPortDetails& Details);
-// "/dev/ttyUSB0 — FTDI FT232R USB UART, serial A1B2C3", or the path alone.
-std::string PortDescription(const TPortDetails& Details);
+// The device path of port Name and, for a USB device, its identity from
+// sysfs: what the system says about a local port.
+TPortInfo DescribeDevice(const std::string& Name, const std::string& SysfsTtyDir, const TPortMapEntries& Map);

@@ -230,7 +230,7 @@ private:
 
 }  // namespace
 
-wc::TCommBackend& wc::PlatformCommBackend() {
+wc::TCommBackend& wc::DeviceCommBackend() {
     // Never destroyed: threads may still use it while the process ends.
     static TCommBackend* const backend = new TWin32CommBackend;
     return *backend;

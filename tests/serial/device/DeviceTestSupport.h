@@ -79,3 +79,10 @@ inline DWORD WaitingCount(HANDLE Handle) {
 }
 
 inline constexpr COMMTIMEOUTS ReturnAtOnce{MAXDWORD, 0, 0, 0, 0};
+
+// Bytes 0 to 255 in order.
+inline std::string AllByteValues() {
+    std::string all;
+    for (int value = 0; value < 256; ++value) all.push_back(static_cast<char>(value));
+    return all;
+}

@@ -114,8 +114,17 @@ TEST_F(PresentPorts, DescribesEachPortByItsPathAndForUsbByMakerModelAndSerial) {
     };
     for (const TDescription& c : cases) {
         const std::string expected = c.Expected[0] == '@' ? Base.string() + (c.Expected + 1) : c.Expected;
-        EXPECT_EQ(PortDescription(DescribePort(c.Name, TtyDir, map)), expected) << c.Name;
+        EXPECT_EQ(PortDescription(DescribeDevice(c.Name, TtyDir, map)), expected) << c.Name;
     }
+}
+
+TEST(PortInfo, APortOnTheNetworkIsDescribedByItsServer) {
+    const TPortInfo rfc2217 = DescribePort("rfc2217://rack-3:4001");
+    EXPECT_EQ(rfc2217.Name, "rfc2217://rack-3:4001");
+    EXPECT_EQ(rfc2217.Path, "");
+    ASSERT_TRUE(rfc2217.Address);
+    EXPECT_EQ(PortDescription(rfc2217), "RFC 2217 server rack-3:4001");
+    EXPECT_EQ(PortDescription(DescribePort("tcp://[::1]:23")), "raw TCP server [::1]:23");
 }
 
 }  // namespace
