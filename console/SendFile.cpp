@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include "console/ConsoleMenus.h"
+#include "console/FileTransfer.h"
+#include "console/FormParts.h"
 #include "toolkit/ui/ExceptionHandler.h"
 
 namespace {
@@ -38,6 +40,7 @@ TSendFile::TSendFile(TForm3& Form)
 TSendFile::~TSendFile() { FJob.reset(); }
 
 void TSendFile::Choose() {
+    if (!FormPart<TFileTransfer>(FForm, "FileTransfer").OfferProtocols()) return;
     const QString path = QFileDialog::getOpenFileName(FForm.Frame(), QStringLiteral("Send file"));
     if (!path.isEmpty()) Send(path);
 }

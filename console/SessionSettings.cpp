@@ -11,6 +11,7 @@
 #include "console/ConsoleMenus.h"
 #include "console/FormParts.h"
 #include "console/ReceivedViews.h"
+#include "console/SendOptions.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ void TSessionSettings::Load() {
     if (sendCR.isValid()) FForm.ck_sendCR->SetChecked(sendCR.toBool());
     RestoreWindow(FStore.value(kPlaceKey).toPoint(), FStore.value(kClientSizeKey).toSize());
     LoadViewOptions();
+    FormPart<TSendOptions>(FForm, "SendOptions").Load(FStore);
     for (const QString& command : FStore.value(kHistoryKey).toStringList().mid(0, kHistoryLength))
         FForm.Addtolist(UnicodeToAnsi(FromQString(command)));
 }
@@ -137,6 +139,7 @@ void TSessionSettings::Save() {
     FStore.setValue(kPlaceKey, FForm.Frame()->pos());
     FStore.setValue(kClientSizeKey, FForm.Widget()->size());
     SaveViewOptions();
+    FormPart<TSendOptions>(FForm, "SendOptions").Save(FStore);
     QStringList history;
     for (const AnsiString& command : FForm.History()) history.append(ToQString(AnsiToUnicode(command)));
     FStore.setValue(kHistoryKey, history);

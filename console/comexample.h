@@ -78,6 +78,20 @@ public:
     // shows as it came.
     using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
     void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
+    // While set, received bytes go to the sink alone and not to the received
+    // area: a file transfer takes them raw.
+    using TRawSink = std::function<void(const AnsiString& Bytes)>;
+    void SetRawSink(TRawSink Sink) { FRawSink = std::move(Sink); }
+
+    // What a command sends, and what the received area echoes of it (nothing when empty).
+    struct TOutgoing {
+        AnsiString Bytes;
+        UnicodeString Echo;
+    };
+    // The send options attached in FormCreate set it; it raises on a command
+    // it cannot read. Unset, a command goes as typed, echoed, ended by a CR.
+    using TCommandEncoder = std::function<TOutgoing(const UnicodeString& Text, bool LineEnd)>;
+    void SetCommandEncoder(TCommandEncoder Encoder) { FCommandEncoder = std::move(Encoder); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -87,7 +101,8 @@ private:
     void ShowConnection(bool Connected);
     // Closes the port on the window's behalf: that is not a lost device.
     void ClosePort();
-    void Send(const UnicodeString& Text);
+    TOutgoing Outgoing(const UnicodeString& Text, bool LineEnd) const;
+    void Send(const AnsiString& Bytes);
     // Received bytes as text; a character split over two blocks waits for its rest.
     UnicodeString DecodeReceived(const AnsiString& Buffer);
 
@@ -102,6 +117,8 @@ private:
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
     TReceivedTextFilter FReceivedTextFilter;
+    TRawSink FRawSink;
+    TCommandEncoder FCommandEncoder;
 };
 
 // The one console window.

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tests/transfer/ModemPartner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <stdexcept>
+
+TRelay::TRelay(int A, int B, std::size_t Every) : FA(A), FB(B), FEvery(Every), FThread([this] { Run(); }) {}
+
+TRelay::~TRelay() {
+    FStop = true;
+    FThread.join();
+}
+
+void TRelay::Run() {
+    std::size_t toB = 0, toA = 0;
+    pollfd ends[2] = {{FA, POLLIN, 0}, {FB, POLLIN, 0}};
+    while (!FStop) {
+        if (::poll(ends, 2, 50) <= 0) continue;
+        if ((ends[0].revents & POLLIN) && !Pass(FA, FB, toB)) return;
+        if ((ends[1].revents & POLLIN) && !Pass(FB, FA, toA)) return;
+    }
+}
+
+bool TRelay::Pass(int From, int To, std::size_t& Count) {
+    char block[4096];
+    const ssize_t got = ::read(From, block, sizeof block);
+    if (got <= 0) return errno == EINTR || errno == EAGAIN;
+    for (ssize_t i = 0; i < got; ++i)
+        if (FEvery && ++Count % FEvery == 0) {
+            block[i] = static_cast<char>(block[i] ^ 0x5A);
+            ++FDamaged;
+        }
+    for (ssize_t done = 0; done < got;) {
+        const ssize_t put = ::write(To, block + done, static_cast<std::size_t>(got - done));
+        if (put < 0 && errno != EINTR) return false;
+        if (put > 0) done += put;
+    }
+    return true;
+}
+
+TModemPartner::TModemPartner(std::size_t Every)
+    // The far terminal stays open between programs, so the relay always has an end there.
+    : FFarSlave(::open(FFar.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
+      FMap("COM5=" + FNear.SlavePath()),
+      FRelay(FNear.Master(), FFar.Master(), Every) {
+    FLink = std::make_unique<TPortLink>(FPort);
+    FPort.SetCommPort(TOrvelSerialPort::StringToCommPort("COM5"));
+    FPort.SetBaudRate(br115200);
+    FPort.SetNeedSynchronization(false);
+    FPort.SetOnReceive([this](TObject*, AnsiString Bytes) { FLink->Feed(Bytes); });
+    FPort.Open();
+}
+
+TModemPartner::~TModemPartner() {
+    FProgram.reset();
+    FPort.Close();
+    ::close(FFarSlave);
+}
+
+void TModemPartner::Start(const std::string& Folder, const std::string& CommandLine) {
+    const std::string tty = FFar.SlavePath();
+    FProgram = std::make_unique<TChildProcess>(
+        "/bin/sh", std::vector<std::string>{"-c", "cd '" + Folder + "' && exec " + CommandLine + " <" + tty + " >" + tty});
+}
+
+std::optional<int> TModemPartner::Wait() { return FProgram->Wait(std::chrono::seconds(120)); }
+
+void WriteFile(const std::string& Path, const std::string& Content) {
+    std::ofstream file(Path, std::ios::binary | std::ios::trunc);
+    file.write(Content.data(), static_cast<std::streamsize>(Content.size()));
+    if (!file) throw std::runtime_error("cannot write " + Path);
+}
+
+std::string Pattern(std::size_t Count) {
+    std::string bytes(Count, '\0');
+    for (std::size_t i = 0; i < Count; ++i) bytes[i] = static_cast<char>((i + i / 256) & 0xFF);
+    return bytes;
+}
