@@ -10,6 +10,7 @@
 #include "console/CaptureLog.h"
 #include "console/ConsoleMenus.h"
 #include "console/FormParts.h"
+#include "console/QuickSend.h"
 #include "console/ReceivedViews.h"
 #include "console/SendOptions.h"
 
@@ -73,6 +74,7 @@ void TSessionSettings::Load() {
     RestoreWindow(FStore.value(kPlaceKey).toPoint(), FStore.value(kClientSizeKey).toSize());
     LoadViewOptions();
     FormPart<TSendOptions>(FForm, "SendOptions").Load(FStore);
+    FormPart<TQuickSend>(FForm, "QuickSend").Load(FStore);
     for (const QString& command : FStore.value(kHistoryKey).toStringList().mid(0, kHistoryLength))
         FForm.Addtolist(UnicodeToAnsi(FromQString(command)));
 }
@@ -140,6 +142,7 @@ void TSessionSettings::Save() {
     FStore.setValue(kClientSizeKey, FForm.Widget()->size());
     SaveViewOptions();
     FormPart<TSendOptions>(FForm, "SendOptions").Save(FStore);
+    FormPart<TQuickSend>(FForm, "QuickSend").Save(FStore);
     QStringList history;
     for (const AnsiString& command : FForm.History()) history.append(ToQString(AnsiToUnicode(command)));
     FStore.setValue(kHistoryKey, history);

@@ -7,6 +7,7 @@
 #include "console/FileTransfer.h"
 #include "console/LineControls.h"
 #include "console/PortHints.h"
+#include "console/QuickSend.h"
 #include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
 #include "console/SendFile.h"
@@ -144,6 +145,7 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachSendOptions(*this);
     AttachSendFile(*this);
     AttachFileTransfer(*this);
+    AttachQuickSend(*this);
     AttachReconnect(*this);
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);

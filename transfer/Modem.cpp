@@ -107,7 +107,7 @@ public:
     void SendFile(std::istream& File, uint64_t Size) {
         AwaitStart();
         SendData(File, Size);
-        SendEnd();
+        SendClosing(AnsiString(1, EOT));
     }
 
     void SendBatch(const std::vector<std::filesystem::path>& Files) {
@@ -125,7 +125,7 @@ public:
             SendFile(file, size);
         }
         AwaitStart();
-        SendEndOfBatch();
+        SendClosing(Frame(0, std::string(kShortBlock, '\0')));
     }
 
 private:
@@ -190,15 +190,15 @@ private:
         return frame;
     }
 
-    void SendEnd() { Deliver(AnsiString(1, EOT)); }
-
-    // An empty header ends the batch. Some receivers end without answering
-    // it, so silence after it is taken as done.
-    void SendEndOfBatch() {
-        Write(Frame(0, std::string(kShortBlock, '\0')));
-        for (int byte = 0; byte >= 0 && byte != ACK;) {
-            byte = Read(FTimes.Byte);
-            if (byte == CAN) CheckCancelled();
+    // The receiver has taken every block. Some end without answering the EOT
+    // or the empty header that ends a batch (or their answer is lost as they
+    // leave), so silence after it counts as taken; a NAK asks for it again.
+    void SendClosing(const AnsiString& Frame) {
+        StartRetries();
+        for (;;) {
+            Write(Frame);
+            if (AwaitAnswer(FTimes.Byte) != NAK) return;
+            Retry(false);
         }
     }
 
@@ -207,15 +207,15 @@ private:
         StartRetries();
         for (;;) {
             Write(Frame);
-            const int answer = AwaitAnswer();
+            const int answer = AwaitAnswer(FTimes.Answer);
             if (answer == ACK) return;
             Retry(answer < 0);
         }
     }
 
     // ACK, NAK, or -1 after the time-out; anything else is noise.
-    int AwaitAnswer() {
-        const TClock::time_point deadline = TClock::now() + FTimes.Answer;
+    int AwaitAnswer(std::chrono::milliseconds Timeout) {
+        const TClock::time_point deadline = TClock::now() + Timeout;
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
             const int byte = Read(std::max(left, std::chrono::milliseconds(0)));

@@ -9,7 +9,10 @@
 #include <fstream>
 #include <stdexcept>
 
-TRelay::TRelay(int A, int B, std::size_t Every) : FA(A), FB(B), FEvery(Every), FThread([this] { Run(); }) {}
+TRelay::TRelay(int A, int B, std::size_t Every) : FA(A), FB(B), FEvery(Every) {
+    for (const int end : {A, B}) ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+    FThread = std::thread([this] { Run(); });
+}
 
 TRelay::~TRelay() {
     FStop = true;
@@ -35,9 +38,12 @@ bool TRelay::Pass(int From, int To, std::size_t& Count) {
             block[i] = static_cast<char>(block[i] ^ 0x5A);
             ++FDamaged;
         }
-    for (ssize_t done = 0; done < got;) {
+    // A side that stops reading must not keep the relay from stopping.
+    pollfd out{To, POLLOUT, 0};
+    for (ssize_t done = 0; done < got && !FStop;) {
+        if (::poll(&out, 1, 50) <= 0) continue;
         const ssize_t put = ::write(To, block + done, static_cast<std::size_t>(got - done));
-        if (put < 0 && errno != EINTR) return false;
+        if (put < 0 && errno != EINTR && errno != EAGAIN) return false;
         if (put > 0) done += put;
     }
     return true;
@@ -47,19 +53,20 @@ TModemPartner::TModemPartner(std::size_t Every)
     // The far terminal stays open between programs, so the relay always has an end there.
     : FFarSlave(::open(FFar.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
       FMap("COM5=" + FNear.SlavePath()),
-      FRelay(FNear.Master(), FFar.Master(), Every) {
-    FLink = std::make_unique<TPortLink>(FPort);
-    FPort.SetCommPort(TOrvelSerialPort::StringToCommPort("COM5"));
-    FPort.SetBaudRate(br115200);
-    FPort.SetNeedSynchronization(false);
-    FPort.SetOnReceive([this](TObject*, AnsiString Bytes) { FLink->Feed(Bytes); });
-    FPort.Open();
-}
+      FRelay(FNear.Master(), FFar.Master(), Every) {}
 
 TModemPartner::~TModemPartner() {
     FProgram.reset();
-    FPort.Close();
     ::close(FFarSlave);
+}
+
+TEngineEnd::TEngineEnd() {
+    FPort.SetCommPort(TOrvelSerialPort::StringToCommPort("COM5"));
+    FPort.SetBaudRate(br115200);
+    FPort.SetNeedSynchronization(false);
+    FLink = std::make_unique<TPortLink>(FPort);
+    FPort.SetOnReceive([this](TObject*, AnsiString Bytes) { FLink->Feed(Bytes); });
+    FPort.Open();
 }
 
 void TModemPartner::Start(const std::string& Folder, const std::string& CommandLine) {

@@ -12,6 +12,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Pty.h"
 #include "transfer/TransferLink.h"
+#include <optional>
 
 // Copies bytes both ways between two pty masters; with Every > 0 it flips
 // the bits of every Every-th byte in each direction.
@@ -35,14 +36,13 @@ private:
     std::thread FThread;
 };
 
+// COM5 is the near end; lrzsz runs on the far one.
 class TModemPartner {
 public:
     // Every: see TRelay.
     explicit TModemPartner(std::size_t Every = 0);
     ~TModemPartner();
 
-    TTransferLink& Link() { return *FLink; }
-    TOrvelSerialPort& Port() { return FPort; }
     // Runs an lrzsz program (with its arguments) in Folder on the far terminal.
     void Start(const std::string& Folder, const std::string& CommandLine);
     // The program's exit status; none when it did not end within the deadline.
@@ -55,9 +55,19 @@ private:
     int FFarSlave;
     TPortMap FMap;
     TRelay FRelay;
+    std::unique_ptr<TChildProcess> FProgram;
+};
+
+// The engine's port on COM5 and a link over it.
+class TEngineEnd {
+public:
+    TEngineEnd();
+    ~TEngineEnd() { FPort.Close(); }
+    TTransferLink& Link() { return *FLink; }
+
+private:
     TOrvelSerialPort FPort{nullptr};
     std::unique_ptr<TPortLink> FLink;
-    std::unique_ptr<TChildProcess> FProgram;
 };
 
 void WriteFile(const std::string& Path, const std::string& Content);

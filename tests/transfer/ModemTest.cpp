@@ -55,9 +55,10 @@ protected:
 
 TEST_F(Modem, YmodemBatchArrivesExactlyAtRb) {
     TModemPartner partner;
+    TEngineEnd engine;
     const auto files = WriteFiles(Ours);
     partner.Start(Theirs.File(""), "rb -q");
-    YmodemSend(partner.Link(), files, {}, State);
+    YmodemSend(engine.Link(), files, {}, State);
     EXPECT_EQ(partner.Wait(), 0);
     for (const auto& file : files)
         EXPECT_EQ(FileContents(Theirs.File(file.filename().string())), FileContents(file.string())) << file;
@@ -66,11 +67,12 @@ TEST_F(Modem, YmodemBatchArrivesExactlyAtRb) {
 
 TEST_F(Modem, YmodemBatchFromSbArrivesExactly) {
     TModemPartner partner;
+    TEngineEnd engine;
     const auto files = WriteFiles(Theirs);
     std::string names;
     for (const auto& file : files) names += " " + file.filename().string();
     partner.Start(Theirs.File(""), "sb -q" + names);
-    const auto received = YmodemReceive(partner.Link(), Ours.File(""), {}, State);
+    const auto received = YmodemReceive(engine.Link(), Ours.File(""), {}, State);
     EXPECT_EQ(partner.Wait(), 0);
     ASSERT_EQ(received.size(), files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
@@ -84,12 +86,13 @@ TEST_F(Modem, XmodemSendsEachSizeToRx) {
             if (!Worth(size, oneK)) continue;
             SCOPED_TRACE(std::to_string(size) + (oneK ? " 1K" : " 128"));
             TModemPartner partner;
+            TEngineEnd engine;
             const std::string content = Pattern(size);
             std::istringstream file(content);
             partner.Start(Theirs.File(""), oneK ? "rx -q -c got.bin" : "rx -q got.bin");
             TModemOptions options;
             options.OneK = oneK;
-            XmodemSend(partner.Link(), file, size, options, State);
+            XmodemSend(engine.Link(), file, size, options, State);
             EXPECT_EQ(partner.Wait(), 0);
             ExpectPadded(FileContents(Theirs.File("got.bin")), content, oneK ? 1024 : 128);
         }
@@ -101,13 +104,14 @@ TEST_F(Modem, XmodemReceivesEachSizeFromSx) {
             if (!Worth(size, crc)) continue;
             SCOPED_TRACE(std::to_string(size) + (crc ? " CRC" : " checksum"));
             TModemPartner partner;
+            TEngineEnd engine;
             const std::string content = Pattern(size);
             WriteFile(Theirs.File("out.bin"), content);
             partner.Start(Theirs.File(""), crc ? "sx -q -k out.bin" : "sx -q out.bin");
             std::ostringstream file;
             TModemOptions options;
             options.Crc = crc;
-            XmodemReceive(partner.Link(), file, options, State);
+            XmodemReceive(engine.Link(), file, options, State);
             EXPECT_EQ(partner.Wait(), 0);
             ExpectPadded(file.str(), content, crc ? 1024 : 128);
         }
@@ -120,8 +124,9 @@ TEST_F(Modem, RetriesDeliverThroughADamagingRelay) {
     WriteFile(Theirs.File("in.bin"), content);
     {
         TModemPartner partner(10 * 1024);
+        TEngineEnd engine;
         partner.Start(Theirs.File(""), "rb -q");
-        YmodemSend(partner.Link(), {Ours.File("out.bin")}, {}, State);
+        YmodemSend(engine.Link(), {Ours.File("out.bin")}, {}, State);
         EXPECT_EQ(partner.Wait(), 0);
         EXPECT_GE(partner.Damaged(), 15u);
     }
@@ -129,8 +134,9 @@ TEST_F(Modem, RetriesDeliverThroughADamagingRelay) {
     EXPECT_GT(State.Retries, 0u);
     {
         TModemPartner partner(10 * 1024);
+        TEngineEnd engine;
         partner.Start(Theirs.File(""), "sb -q in.bin");
-        YmodemReceive(partner.Link(), Ours.File(""), {}, State);
+        YmodemReceive(engine.Link(), Ours.File(""), {}, State);
         EXPECT_EQ(partner.Wait(), 0);
     }
     EXPECT_EQ(FileContents(Ours.File("in.bin")), content);
@@ -148,10 +154,11 @@ bool Reached(const TTransferJob& Job, uint64_t Bytes) {
 
 TEST_F(Modem, AReceiverThatCancelsHalfwayIsNamed) {
     TModemPartner partner;
+    TEngineEnd engine;
     const std::string content = Pattern(1 << 20);
     partner.Start(Theirs.File(""), "rx -q -c got.bin");
     std::istringstream file(content);
-    TTransferJob job([&](TTransferState& State) { XmodemSend(partner.Link(), file, content.size(), {}, State); });
+    TTransferJob job([&](TTransferState& State) { XmodemSend(engine.Link(), file, content.size(), {}, State); });
     ASSERT_TRUE(Reached(job, content.size() / 2));
     partner.Program().Signal(SIGINT);
     job.Wait();
@@ -163,10 +170,11 @@ TEST_F(Modem, AReceiverThatCancelsHalfwayIsNamed) {
 // Cancel sends CAN CAN: the far program gives up at once.
 TEST_F(Modem, CancelStopsTheFarEnd) {
     TModemPartner partner;
+    TEngineEnd engine;
     const std::string content = Pattern(1 << 20);
     partner.Start(Theirs.File(""), "rx -q -c got.bin");
     std::istringstream file(content);
-    TTransferJob job([&](TTransferState& State) { XmodemSend(partner.Link(), file, content.size(), {}, State); });
+    TTransferJob job([&](TTransferState& State) { XmodemSend(engine.Link(), file, content.size(), {}, State); });
     ASSERT_TRUE(Reached(job, 64 * 1024));
     job.Cancel();
     job.Wait();
@@ -178,9 +186,10 @@ TEST_F(Modem, CancelStopsTheFarEnd) {
 
 TEST_F(Modem, NobodyAtTheFarEndIsATimeOut) {
     TModemPartner partner;
+    TEngineEnd engine;
     std::istringstream file("data");
     try {
-        XmodemSend(partner.Link(), file, 4, Quick(), State);
+        XmodemSend(engine.Link(), file, 4, Quick(), State);
         ADD_FAILURE() << "sent to nobody";
     } catch (const ETransferFailed& e) {
         EXPECT_EQ(e.Reason(), tfTimeout) << e.what();
@@ -188,7 +197,7 @@ TEST_F(Modem, NobodyAtTheFarEndIsATimeOut) {
     }
     std::ostringstream received;
     try {
-        XmodemReceive(partner.Link(), received, Quick(), State);
+        XmodemReceive(engine.Link(), received, Quick(), State);
         ADD_FAILURE() << "received from nobody";
     } catch (const ETransferFailed& e) {
         EXPECT_EQ(e.Reason(), tfTimeout) << e.what();
