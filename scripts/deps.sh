@@ -12,10 +12,11 @@ ostra_packages=(
 ostra_package_packages=(dpkg-dev file)
 # What the tests add: GoogleTest, the Windows cross build (with a Qt built
 # from Debian's source) run under Wine against a pair of virtual COM ports and
-# on a virtual display, and the package and the tools that check it.
+# on a virtual display, lrzsz as the far end of file transfers, and the
+# package and the tools that check it.
 ostra_test_packages=(
   googletest libgtest-dev libgmock-dev
-  g++-mingw-w64-x86-64 wine wine64 socat xvfb
+  g++-mingw-w64-x86-64 wine wine64 socat xvfb lrzsz
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )
 

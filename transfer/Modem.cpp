@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "transfer/Crc16.h"
 
@@ -16,6 +17,7 @@ constexpr std::size_t kShortBlock = 128;
 constexpr std::size_t kLongBlock = 1024;
 // Reads wait in slices this long, so that a cancel is seen soon.
 constexpr std::chrono::milliseconds kSlice{100};
+constexpr std::chrono::milliseconds kCancelGap{200};
 // In CRC mode a receiver asks this often with 'C' before it settles for the checksum.
 constexpr uint32_t kCrcAsks = 3;
 
@@ -60,9 +62,12 @@ protected:
             throw ETransferFailed(tfRemoteCancelled, AnsiString("the ") + FFarEnd + " cancelled");
     }
 
-    // Two CANs stop the far end; a line that is gone already does not matter here.
+    // Two CANs stop the far end. A receiver may flush its input on the
+    // first, so the pair goes again once that is over.
     void CancelFarEnd() {
         try {
+            Write(AnsiString{CAN, CAN});
+            std::this_thread::sleep_for(kCancelGap);
             Write(AnsiString{CAN, CAN});
         } catch (const std::exception&) {
         }
