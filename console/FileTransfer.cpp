@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -12,12 +11,12 @@
 #include <fstream>
 
 #include "console/ConsoleMenus.h"
+#include "console/ProgressDialog.h"
 #include "toolkit/ui/ExceptionHandler.h"
 
 namespace {
 
 constexpr int kPollMs = 100;
-constexpr int kProgressSteps = 1000;
 
 struct TChoice {
     const char* Name;
@@ -31,8 +30,6 @@ const TChoice kReceiveChoices[] = {{"XMODEM with CRC-16", tpXmodem},
                                    {"XMODEM with checksum", tpXmodemChecksum},
                                    {"YMODEM (a batch of files)", tpYmodem}};
 const QString kRaw = QStringLiteral("Raw (the file's bytes as they are)");
-
-QString Bytes(uint64_t Count) { return QLocale().toString(static_cast<qulonglong>(Count)); }
 
 std::filesystem::path PathOf(const QString& Path) { return std::filesystem::path(Path.toStdU16String()); }
 
@@ -169,13 +166,7 @@ void TFileTransfer::Start(const QString& Title, TTransferJob::TWork Work) {
     FJob = std::make_unique<TTransferJob>(std::move(Work));
     FReceiveAction->setEnabled(false);
 
-    FProgress = new QProgressDialog(FForm.Frame());
-    FProgress->setWindowTitle(Title);
-    FProgress->setAutoClose(false);
-    FProgress->setAutoReset(false);
-    FProgress->setMinimumDuration(0);
-    FProgress->setRange(0, kProgressSteps);
-    QObject::connect(FProgress, &QProgressDialog::canceled, FForm.Widget(), [this] {
+    FProgress = NewProgressDialog(FForm.Frame(), Title, [this] {
         if (FJob) FJob->Cancel();
     });
     FProgress->setLabelText(QStringLiteral("Waiting for the far end…"));
@@ -192,10 +183,10 @@ void TFileTransfer::ShowProgress() {
     const uint64_t bytes = state.Bytes;
     FProgress->setValue(size ? static_cast<int>(std::min(bytes, size) * kProgressSteps / size) : 0);
     const QString name = QString::fromStdString(state.FileName());
-    const QString amount = size ? QStringLiteral("%1 of %2 bytes").arg(Bytes(bytes), Bytes(size))
-                                : QStringLiteral("%1 bytes").arg(Bytes(bytes));
+    const QString amount = size ? QStringLiteral("%1 of %2 bytes").arg(CountText(bytes), CountText(size))
+                                : QStringLiteral("%1 bytes").arg(CountText(bytes));
     FProgress->setLabelText(QStringLiteral("%1: %2, %3 retries").arg(name.isEmpty() ? QStringLiteral("Waiting") : name,
-                                                                     amount, Bytes(state.Retries)));
+                                                                     amount, CountText(state.Retries)));
 }
 
 void TFileTransfer::Finish() {

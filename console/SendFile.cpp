@@ -3,7 +3,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -12,14 +11,12 @@
 #include "console/ConsoleMenus.h"
 #include "console/FileTransfer.h"
 #include "console/FormParts.h"
+#include "console/ProgressDialog.h"
 #include "toolkit/ui/ExceptionHandler.h"
 
 namespace {
 
 constexpr int kPollMs = 50;
-constexpr int kProgressSteps = 1000;
-
-QString Bytes(uint64_t Count) { return QLocale().toString(static_cast<qulonglong>(Count)); }
 
 }  // namespace
 
@@ -53,13 +50,7 @@ void TSendFile::Send(const QString& Path) {
     FFileName = QFileInfo(Path).fileName();
     FAction->setEnabled(false);
 
-    FProgress = new QProgressDialog(FForm.Frame());
-    FProgress->setWindowTitle(QStringLiteral("Send file"));
-    FProgress->setAutoClose(false);
-    FProgress->setAutoReset(false);
-    FProgress->setMinimumDuration(0);
-    FProgress->setRange(0, kProgressSteps);
-    QObject::connect(FProgress, &QProgressDialog::canceled, FForm.Widget(), [this] {
+    FProgress = NewProgressDialog(FForm.Frame(), QStringLiteral("Send file"), [this] {
         if (FJob) FJob->Cancel();
     });
     FJob->Start();
@@ -69,7 +60,7 @@ void TSendFile::Send(const QString& Path) {
 }
 
 QString TSendFile::Describe() const {
-    return QStringLiteral("%1 of %2 bytes of %3").arg(Bytes(FJob->Sent()), Bytes(FJob->Size()), FFileName);
+    return QStringLiteral("%1 of %2 bytes of %3").arg(CountText(FJob->Sent()), CountText(FJob->Size()), FFileName);
 }
 
 void TSendFile::ShowProgress() {

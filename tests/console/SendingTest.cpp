@@ -184,7 +184,7 @@ protected:
 
 // While a transfer runs, received bytes go to it and not to the received area.
 TEST_F(Transfers, YmodemBothWaysThroughTheWindow) {
-    const std::string content = Pattern(100 * 1024);
+    const std::string content = Pattern(20 * 1024);
     WriteFile(Ours.File("out.bin"), content);
     Partner.Start(Theirs.File(""), "rb -q");
     Transfer().Send(tpYmodem, {QString::fromStdString(Ours.File("out.bin"))});

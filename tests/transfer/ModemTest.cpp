@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "tests/serial/TempDir.h"
@@ -80,41 +81,43 @@ TEST_F(Modem, YmodemBatchFromSbArrivesExactly) {
 }
 
 // Each size with 128-byte blocks and the checksum, and with 1K blocks and CRC-16.
-TEST_F(Modem, XmodemSendsEachSizeToRx) {
+void ForEachXmodemCase(const std::function<void(std::size_t Size, bool LongBlocks, TModemPartner& Partner,
+                                                TTransferLink& Link)>& Run) {
     for (const std::size_t size : kSizes)
-        for (const bool oneK : {false, true}) {
-            if (!Worth(size, oneK)) continue;
-            SCOPED_TRACE(std::to_string(size) + (oneK ? " 1K" : " 128"));
+        for (const bool longBlocks : {false, true}) {
+            if (!Worth(size, longBlocks)) continue;
+            SCOPED_TRACE(std::to_string(size) + (longBlocks ? " 1K, CRC-16" : " 128, checksum"));
             TModemPartner partner;
             TEngineEnd engine;
-            const std::string content = Pattern(size);
-            std::istringstream file(content);
-            partner.Start(Theirs.File(""), oneK ? "rx -q -c got.bin" : "rx -q got.bin");
-            TModemOptions options;
-            options.OneK = oneK;
-            XmodemSend(engine.Link(), file, size, options, State);
+            Run(size, longBlocks, partner, engine.Link());
             EXPECT_EQ(partner.Wait(), 0);
-            ExpectPadded(FileContents(Theirs.File("got.bin")), content, oneK ? 1024 : 128);
         }
 }
 
+TEST_F(Modem, XmodemSendsEachSizeToRx) {
+    ForEachXmodemCase([&](std::size_t Size, bool LongBlocks, TModemPartner& Partner, TTransferLink& Link) {
+        const std::string content = Pattern(Size);
+        std::istringstream file(content);
+        Partner.Start(Theirs.File(""), LongBlocks ? "rx -q -c got.bin" : "rx -q got.bin");
+        TModemOptions options;
+        options.OneK = LongBlocks;
+        XmodemSend(Link, file, Size, options, State);
+        ASSERT_EQ(Partner.Wait(), 0);
+        ExpectPadded(FileContents(Theirs.File("got.bin")), content, LongBlocks ? 1024 : 128);
+    });
+}
+
 TEST_F(Modem, XmodemReceivesEachSizeFromSx) {
-    for (const std::size_t size : kSizes)
-        for (const bool crc : {false, true}) {
-            if (!Worth(size, crc)) continue;
-            SCOPED_TRACE(std::to_string(size) + (crc ? " CRC" : " checksum"));
-            TModemPartner partner;
-            TEngineEnd engine;
-            const std::string content = Pattern(size);
-            WriteFile(Theirs.File("out.bin"), content);
-            partner.Start(Theirs.File(""), crc ? "sx -q -k out.bin" : "sx -q out.bin");
-            std::ostringstream file;
-            TModemOptions options;
-            options.Crc = crc;
-            XmodemReceive(engine.Link(), file, options, State);
-            EXPECT_EQ(partner.Wait(), 0);
-            ExpectPadded(file.str(), content, crc ? 1024 : 128);
-        }
+    ForEachXmodemCase([&](std::size_t Size, bool LongBlocks, TModemPartner& Partner, TTransferLink& Link) {
+        const std::string content = Pattern(Size);
+        WriteFile(Theirs.File("out.bin"), content);
+        Partner.Start(Theirs.File(""), LongBlocks ? "sx -q -k out.bin" : "sx -q out.bin");
+        std::ostringstream file;
+        TModemOptions options;
+        options.Crc = LongBlocks;
+        XmodemReceive(Link, file, options, State);
+        ExpectPadded(file.str(), content, LongBlocks ? 1024 : 128);
+    });
 }
 
 // One byte in every 10 KB is damaged on the way; the retries still deliver.
