@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
