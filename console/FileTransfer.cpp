@@ -65,11 +65,9 @@ TFileTransfer::TFileTransfer(TForm3& Form)
     Form.AddSessionWatcher(this);
 }
 
-// The job's thread uses the port and the link: it ends before they go.
-TFileTransfer::~TFileTransfer() {
-    FJob.reset();
-    FForm.SetRawSink(nullptr);
-}
+// The job's thread uses the port and the link: it ends before they go. The
+// window is gone by now and has stopped its reception already.
+TFileTransfer::~TFileTransfer() { FJob.reset(); }
 
 bool TFileTransfer::OfferProtocols() {
     const int choice = AskChoice(FForm.Frame(), QStringLiteral("Send file"), QStringList{kRaw} + Names(kSendChoices),
