@@ -3,21 +3,20 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
 
 #include "console/ConsoleMenus.h"
+#include "console/FileTransfer.h"
+#include "console/FormParts.h"
+#include "console/ProgressDialog.h"
 #include "toolkit/ui/ExceptionHandler.h"
 
 namespace {
 
 constexpr int kPollMs = 50;
-constexpr int kProgressSteps = 1000;
-
-QString Bytes(uint64_t Count) { return QLocale().toString(static_cast<qulonglong>(Count)); }
 
 }  // namespace
 
@@ -38,6 +37,7 @@ TSendFile::TSendFile(TForm3& Form)
 TSendFile::~TSendFile() { FJob.reset(); }
 
 void TSendFile::Choose() {
+    if (!FormPart<TFileTransfer>(FForm, "FileTransfer").OfferProtocols()) return;
     const QString path = QFileDialog::getOpenFileName(FForm.Frame(), QStringLiteral("Send file"));
     if (!path.isEmpty()) Send(path);
 }
@@ -50,13 +50,7 @@ void TSendFile::Send(const QString& Path) {
     FFileName = QFileInfo(Path).fileName();
     FAction->setEnabled(false);
 
-    FProgress = new QProgressDialog(FForm.Frame());
-    FProgress->setWindowTitle(QStringLiteral("Send file"));
-    FProgress->setAutoClose(false);
-    FProgress->setAutoReset(false);
-    FProgress->setMinimumDuration(0);
-    FProgress->setRange(0, kProgressSteps);
-    QObject::connect(FProgress, &QProgressDialog::canceled, FForm.Widget(), [this] {
+    FProgress = NewProgressDialog(FForm.Frame(), QStringLiteral("Send file"), [this] {
         if (FJob) FJob->Cancel();
     });
     FJob->Start();
@@ -66,7 +60,7 @@ void TSendFile::Send(const QString& Path) {
 }
 
 QString TSendFile::Describe() const {
-    return QStringLiteral("%1 of %2 bytes of %3").arg(Bytes(FJob->Sent()), Bytes(FJob->Size()), FFileName);
+    return QStringLiteral("%1 of %2 bytes of %3").arg(CountText(FJob->Sent()), CountText(FJob->Size()), FFileName);
 }
 
 void TSendFile::ShowProgress() {

@@ -10,8 +10,10 @@
 #include "console/CaptureLog.h"
 #include "console/ConsoleMenus.h"
 #include "console/FormParts.h"
+#include "console/QuickSend.h"
 #include "console/ReceivedViews.h"
 #include "console/TerminalMode.h"
+#include "console/SendOptions.h"
 
 namespace {
 
@@ -76,6 +78,8 @@ void TSessionSettings::Load() {
     if (sendCR.isValid()) FForm.ck_sendCR->SetChecked(sendCR.toBool());
     RestoreWindow(FStore.value(kPlaceKey).toPoint(), FStore.value(kClientSizeKey).toSize());
     LoadViewOptions();
+    FormPart<TSendOptions>(FForm, "SendOptions").Load(FStore);
+    FormPart<TQuickSend>(FForm, "QuickSend").Load(FStore);
     for (const QString& command : FStore.value(kHistoryKey).toStringList().mid(0, kHistoryLength))
         FForm.Addtolist(UnicodeToAnsi(FromQString(command)));
 }
@@ -152,6 +156,8 @@ void TSessionSettings::Save() {
     FStore.setValue(kPlaceKey, FForm.Frame()->pos());
     FStore.setValue(kClientSizeKey, FForm.Widget()->size());
     SaveViewOptions();
+    FormPart<TSendOptions>(FForm, "SendOptions").Save(FStore);
+    FormPart<TQuickSend>(FForm, "QuickSend").Save(FStore);
     QStringList history;
     for (const AnsiString& command : FForm.History()) history.append(ToQString(AnsiToUnicode(command)));
     FStore.setValue(kHistoryKey, history);

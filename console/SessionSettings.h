@@ -2,7 +2,8 @@
 #pragma once
 // What the console remembers between runs, per user: the port, the baud
 // rate, "Send Carriage Return", the window's geometry, the options of the
-// received area's views and of the log, and the last commands.
+// received area's views and of the log, how commands go out, the quick-send
+// buttons, and the last commands.
 
 #include <QSettings>
 #include <QString>

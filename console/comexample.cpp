@@ -5,12 +5,15 @@
 #include <cmath>
 
 #include "console/CaptureLog.h"
+#include "console/FileTransfer.h"
 #include "console/LineControls.h"
 #include "console/NetworkPortBox.h"
 #include "console/PortHints.h"
+#include "console/QuickSend.h"
 #include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
 #include "console/SendFile.h"
+#include "console/SendOptions.h"
 #include "console/SessionSettings.h"
 #include "console/TerminalMode.h"
 #include "toolkit/ui/Clipbrd.h"
@@ -127,8 +130,11 @@ void TForm3::FormCreate(TObject* Sender) {
     for (const int32_t rate : TOrvelSerialPort::StandardBaudRates()) cb_Baud->GetItems()->Add(std::to_string(rate));
 
     AttachLineControls(*this);
+    AttachSendOptions(*this);
     AttachNetworkPortBox(*this);
     AttachSendFile(*this);
+    AttachFileTransfer(*this);
+    AttachQuickSend(*this);
     AttachReconnect(*this);
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);
@@ -251,16 +257,24 @@ void TForm3::cb_BaudChange(TObject*) {
 
 // ---- sending and history ----------------------------------------------------
 
-void TForm3::Send(const UnicodeString& Text) { OrvelSerialPort1->SendString(UnicodeToAnsi(Text)); }
+TForm3::TOutgoing TForm3::Outgoing(const UnicodeString& Text, bool LineEnd) const {
+    if (FCommandEncoder) return FCommandEncoder(Text, LineEnd);
+    return {UnicodeToAnsi(LineEnd ? Text + kCarriageReturn : Text), Text};
+}
 
+// Every byte goes, a zero byte too.
+void TForm3::Send(const AnsiString& Bytes) { OrvelSerialPort1->SendChars(Bytes); }
+
+// A command that cannot be read raises before anything is sent or cleared.
 void TForm3::b_SendClick(TObject*) {
     const UnicodeString text = cmd->GetText();
+    const TOutgoing command = Outgoing(text, ck_sendCR->GetChecked());
     Addtolist(UnicodeToAnsi(text));
-    {
+    if (!command.Echo.empty()) {
         const TLinesUpdate update(*Memo1);
-        Memo1->AppendText(text);
+        Memo1->AppendText(command.Echo);
     }
-    Send(ck_sendCR->GetChecked() ? text + kCarriageReturn : text);
+    Send(command.Bytes);
     cmd->SetText({});
 }
 
@@ -335,12 +349,14 @@ void TForm3::Memo1KeyPress(TObject*, char16_t& Key) {
             if (!text.empty()) text.pop_back();
             if (!text.empty() && IsHighSurrogate(text.back())) text.pop_back();
             break;
-        case kCarriageReturn:
+        case kCarriageReturn: {
             Key = 0;
+            const TOutgoing command = Outgoing(text, true);
             Addtolist(UnicodeToAnsi(text));
-            Send(text + kCarriageReturn);
+            Send(command.Bytes);
             text.clear();
             break;
+        }
         case 22:  // Ctrl+V
             text += ClipboardAsText();
             break;
@@ -359,6 +375,7 @@ void TForm3::b_clearClick(TObject*) { Memo1->Clear(); }
 // read. The caret follows too, so typing goes on after the text, but never
 // away from a selection the user is making or about to copy.
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
+    if (FRawSink) return FRawSink(Buffer);
     const TLinesUpdate update(*Memo1);
     FReceived->Receive(Buffer);
     TTextView& view = Memo1->View();

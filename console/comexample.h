@@ -82,6 +82,20 @@ public:
     // Where received data goes on its way to the received area; the parts
     // attached in FormCreate add their listeners and stages to it.
     TReceivedPipeline& Received() const { return *FReceived; }
+    // While set, received bytes go to the sink alone and not to the received
+    // area: a file transfer takes them raw.
+    using TRawSink = std::function<void(const AnsiString& Bytes)>;
+    void SetRawSink(TRawSink Sink) { FRawSink = std::move(Sink); }
+
+    // What a command sends, and what the received area echoes of it (nothing when empty).
+    struct TOutgoing {
+        AnsiString Bytes;
+        UnicodeString Echo;
+    };
+    // The send options attached in FormCreate set it; it raises on a command
+    // it cannot read. Unset, a command goes as typed, echoed, ended by a CR.
+    using TCommandEncoder = std::function<TOutgoing(const UnicodeString& Text, bool LineEnd)>;
+    void SetCommandEncoder(TCommandEncoder Encoder) { FCommandEncoder = std::move(Encoder); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -91,7 +105,8 @@ private:
     void ShowConnection(bool Connected);
     // Closes the port on the window's behalf: that is not a lost device.
     void ClosePort();
-    void Send(const UnicodeString& Text);
+    TOutgoing Outgoing(const UnicodeString& Text, bool LineEnd) const;
+    void Send(const AnsiString& Bytes);
 
     bool portstatus = false;
     std::array<AnsiString, MaxValue + 1> cmdlist;
@@ -105,6 +120,8 @@ private:
     UnicodeString FCaption;
     std::vector<std::pair<const TComponent*, UnicodeString>> FCaptionSuffixes;
     std::unique_ptr<TReceivedPipeline> FReceived;
+    TRawSink FRawSink;
+    TCommandEncoder FCommandEncoder;
 };
 
 // The one console window.

@@ -14,9 +14,10 @@ ostra_package_packages=(dpkg-dev file)
 # from Debian's source) run under Wine against a pair of virtual COM ports and
 # on a virtual display, and the package and the tools that check it; the
 # fuzzers (clang's libFuzzer), the real programs terminal mode is tested with,
-# pyte as the reference screen, and a device server for network ports.
+# pyte as the reference screen, a device server for network ports, and lrzsz
+# as the far end of file transfers.
 ostra_test_packages=(
-  googletest libgtest-dev libgmock-dev ser2net
+  googletest libgtest-dev libgmock-dev ser2net lrzsz
   clang libclang-rt-14-dev python3-pyte vttest vim-tiny dialog less
   g++-mingw-w64-x86-64 wine wine64 socat xvfb
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "serial/ControlNames.h"
 #include "toolkit/core/DateUtils.h"
 
 #ifdef _WIN32
@@ -19,11 +20,6 @@
 #endif
 
 namespace {
-
-const char* const kControlNames[32] = {
-    "<NUL>", "<SOH>", "<STX>", "<ETX>", "<EOT>", "<ENQ>", "<ACK>", "<BEL>", "<BS>",  "<TAB>", "<LF>",
-    "<VT>",  "<FF>",  "<CR>",  "<SO>",  "<SI>",  "<DLE>", "<DC1>", "<DC2>", "<DC3>", "<DC4>", "<NAK>",
-    "<SYN>", "<ETB>", "<CAN>", "<EM>",  "<SUB>", "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<US>"};
 
 // Date and time are text; the received bytes go in exactly as they came.
 AnsiString DatedEntry(const AnsiString& Data) {
@@ -98,9 +94,8 @@ AnsiString TOrvelSerialPort::ReplaceControlChars(const AnsiString& strInput) {
     AnsiString result;
     result.reserve(strInput.size());
     for (const char c : strInput) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32)
-            result += kControlNames[byte];
+        if (const char* name = ControlCharName(static_cast<uint8_t>(c)))
+            result += name;
         else
             result += c;
     }
