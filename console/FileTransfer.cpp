@@ -162,7 +162,7 @@ void TFileTransfer::Receive(TTransferProtocol Protocol, const QString& Target) {
 void TFileTransfer::Start(const QString& Title, TTransferJob::TWork Work) {
     FTitle = Title;
     FLink = std::make_unique<TPortLink>(*FForm.OrvelSerialPort1);
-    FForm.SetRawSink([this](const AnsiString& Bytes) { FLink->Feed(Bytes); });
+    FForm.Received().SetTaker([this](std::string_view Bytes) { FLink->Feed(AnsiString(Bytes)); });
     FJob = std::make_unique<TTransferJob>(std::move(Work));
     FReceiveAction->setEnabled(false);
 
@@ -192,7 +192,7 @@ void TFileTransfer::ShowProgress() {
 void TFileTransfer::Finish() {
     FPoll->stop();
     FJob->Wait();
-    FForm.SetRawSink(nullptr);
+    FForm.Received().SetTaker(nullptr);
     const bool done = FJob->Outcome() == TTransferJob::toDone;
     FLastOutcome = done ? FDone : QStringLiteral("Stopped: %1.").arg(QString::fromStdString(FJob->Failure()));
     if (FAfter) FAfter(done);

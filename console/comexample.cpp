@@ -375,7 +375,6 @@ void TForm3::b_clearClick(TObject*) { Memo1->Clear(); }
 // read. The caret follows too, so typing goes on after the text, but never
 // away from a selection the user is making or about to copy.
 void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
-    if (FRawSink) return FRawSink(Buffer);
     const TLinesUpdate update(*Memo1);
     FReceived->Receive(Buffer);
     TTextView& view = Memo1->View();

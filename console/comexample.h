@@ -82,10 +82,6 @@ public:
     // Where received data goes on its way to the received area; the parts
     // attached in FormCreate add their listeners and stages to it.
     TReceivedPipeline& Received() const { return *FReceived; }
-    // While set, received bytes go to the sink alone and not to the received
-    // area: a file transfer takes them raw.
-    using TRawSink = std::function<void(const AnsiString& Bytes)>;
-    void SetRawSink(TRawSink Sink) { FRawSink = std::move(Sink); }
 
     // What a command sends, and what the received area echoes of it (nothing when empty).
     struct TOutgoing {
@@ -120,7 +116,6 @@ private:
     UnicodeString FCaption;
     std::vector<std::pair<const TComponent*, UnicodeString>> FCaptionSuffixes;
     std::unique_ptr<TReceivedPipeline> FReceived;
-    TRawSink FRawSink;
     TCommandEncoder FCommandEncoder;
 };
 

@@ -28,6 +28,7 @@ void TReceivedPipeline::Remove(TListenerId Id) {
 }
 
 void TReceivedPipeline::Receive(const AnsiString& Bytes) {
+    if (FTaker) return FTaker(Bytes);
     FBytesListeners.Call(Bytes);
     if (!FTextShown) return;
     std::u16string text = FDecoder.Decode(Bytes);

@@ -43,6 +43,9 @@ public:
     TListenerId AddTextStage(int Rank, TTextHandler Handler);
     TListenerId AddLineListener(int Rank, TLineHandler Handler);
     void Remove(TListenerId Id);
+    // While set, received bytes go to the taker alone, as they came, and not
+    // on down the path: a file transfer takes them raw. Empty ends it.
+    void SetTaker(TBytesHandler Taker) { FTaker = std::move(Taker); }
 
     // Received bytes, as the port delivered them.
     void Receive(const AnsiString& Bytes);
@@ -71,6 +74,7 @@ private:
     TListenerList<std::string_view> FBytesListeners;
     TListenerList<std::u16string&> FTextStages;
     TListenerList<std::u16string_view> FLineListeners;
+    TBytesHandler FTaker;
     TListenerId FNextId = 1;
     uint64_t FLinesTold = 0;
 };
