@@ -13,6 +13,8 @@ namespace {
 constexpr uint32_t MaxCount = 10'000'000;
 constexpr uint32_t MaxRate = 1000;
 constexpr uint32_t DefaultRate = 10;
+constexpr uint32_t MaxPlotRate = 10'000;
+constexpr uint32_t DefaultPlotRate = 20;
 
 const char* const kIdentity = "Ostra demo device, firmware 1.0";
 const char* const kUtf8Line = "Grüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉";
@@ -24,6 +26,7 @@ const char* const kHelp[] = {
     "ECHO ON|OFF     send received bytes back",
     "STREAM N [RATE] N lines, RATE a second (10)",
     "BURST N         N bytes counting 0 to 255",
+    "PLOT [RATE]     sin, cos, noise, RATE a second (20), until any key",
     "UTF8            accented letters, emoji",
 };
 
@@ -56,6 +59,12 @@ TDemoDevice::TDemoDevice(TClock::time_point Start) : FStart(Start) {}
 
 void TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now) {
     for (const char byte : Bytes) {
+        if (FPlot) {
+            // Any key ends a plot, and is no part of a command.
+            FPlot.reset();
+            Reply("OK");
+            continue;
+        }
         if (FEcho) FOutput += byte;
         const bool lineEnd = byte == '\r' || byte == '\n';
         // The LF of a CR LF pair ends nothing more.
@@ -122,6 +131,8 @@ void TDemoDevice::Execute(const std::string& Line, TClock::time_point Now) {
         const auto rate = arguments == 2 ? Count(words[2], MaxRate) : std::optional<uint32_t>(DefaultRate);
         if (!lines || !rate) return Reply("ERROR");
         FJob = TJob{TJob::Stream, *lines, 0, std::chrono::nanoseconds(1'000'000'000 / *rate), Now};
+    } else if (command == "PLOT" && arguments <= 1) {
+        StartPlot(words, Now);
     } else if (command == "BURST" && arguments == 1) {
         const auto bytes = Count(words[1], MaxCount);
         if (!bytes) return Reply("ERROR");
@@ -145,7 +156,32 @@ void TDemoDevice::Status(TClock::time_point Now) {
     Reply("OK");
 }
 
+void TDemoDevice::StartPlot(const std::vector<std::string>& Words, TClock::time_point Now) {
+    const auto rate = Words.size() == 2 ? Count(Words[1], MaxPlotRate) : std::optional<uint32_t>(DefaultPlotRate);
+    if (!rate) return Reply("ERROR");
+    FPlot = TPlot{*rate, Now};
+}
+
+std::string TDemoDevice::PlotLine(uint64_t Index, uint32_t Rate) {
+    constexpr double kPi = 3.14159265358979323846;
+    const double phase = kPi * static_cast<double>(Index) / Rate;
+    // A fixed scramble of the index, so that a test can make the same noise.
+    uint64_t bits = (Index + 1) * 0x9E3779B97F4A7C15ULL;
+    bits ^= bits >> 29;
+    bits *= 0xBF58476D1CE4E5B9ULL;
+    bits ^= bits >> 32;
+    const double noise = (static_cast<double>(bits % 20001) / 10000.0 - 1.0) * 0.2;
+    char text[80];
+    std::snprintf(text, sizeof text, "sin:%.4f,cos:%.4f,noise:%.4f", std::sin(phase), std::cos(phase), noise);
+    return text;
+}
+
+void TDemoDevice::ProducePlot(TClock::time_point Now) {
+    while (FOutput.size() < OutputLow && Now >= FPlot->Due()) Reply(PlotLine(FPlot->Done++, FPlot->Rate));
+}
+
 void TDemoDevice::Produce(TClock::time_point Now) {
+    if (FPlot) return ProducePlot(Now);
     while (FJob && FOutput.size() < OutputLow) {
         TJob& job = *FJob;
         if (job.Kind == TJob::Burst) {
@@ -174,6 +210,7 @@ void TDemoDevice::FinishJob(TClock::time_point Now) {
 }
 
 std::optional<TDemoDevice::TClock::time_point> TDemoDevice::NextDue(TClock::time_point Now) const {
+    if (FPlot) return FOutput.size() < OutputLow ? std::optional(std::max(Now, FPlot->Due())) : std::nullopt;
     if (!FJob || FOutput.size() >= OutputLow) return std::nullopt;  // waits for the console to read
     if (FJob->Kind == TJob::Burst) return Now;
     return std::max(Now, FJob->Start + FJob->Period * FJob->Done);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TDemoDevice {
 public:
@@ -38,6 +39,10 @@ public:
     const std::string& Output() const { return FOutput; }
     void Consume(std::size_t Count) { FOutput.erase(0, Count); }
 
+    // Line Index of PLOT at Rate lines a second, without its line end: a sine
+    // and a cosine of period two seconds, and noise.
+    static std::string PlotLine(uint64_t Index, uint32_t Rate);
+
 private:
     struct TJob {
         enum TKind : uint8_t { Stream, Burst } Kind;
@@ -46,6 +51,16 @@ private:
         std::chrono::nanoseconds Period{};  // between lines of a stream
         TClock::time_point Start;
     };
+
+    // PLOT [RATE]: plot lines until any byte arrives.
+    struct TPlot {
+        uint32_t Rate;
+        TClock::time_point Start;
+        uint64_t Done = 0;
+        TClock::time_point Due() const { return Start + std::chrono::nanoseconds(1'000'000'000 / Rate) * Done; }
+    };
+    void StartPlot(const std::vector<std::string>& Words, TClock::time_point Now);
+    void ProducePlot(TClock::time_point Now);
 
     void EndLine(TClock::time_point Now);
     void Execute(const std::string& Line, TClock::time_point Now);
@@ -61,5 +76,6 @@ private:
     bool FEcho = false;
     uint32_t FCommands = 0;
     std::optional<TJob> FJob;
+    std::optional<TPlot> FPlot;
     std::deque<std::string> FWaiting;
 };
