@@ -5,6 +5,7 @@
 
 #include "console/CaptureLog.h"
 #include "console/LineControls.h"
+#include "console/PlotWindow.h"
 #include "console/PortHints.h"
 #include "console/ReceivedViews.h"
 #include "console/Reconnect.h"
@@ -143,6 +144,7 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachReconnect(*this);
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);
+    AttachPlot(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }
@@ -371,6 +373,7 @@ void TForm3::OrvelSerialPort1Receive(TObject*, AnsiString Buffer) {
     const TLinesUpdate update(*Memo1);
     const UnicodeString text = DecodeReceived(Buffer);
     Memo1->AppendText(FReceivedTextFilter ? FReceivedTextFilter(Buffer, text) : text);
+    for (const TReceivedTextListener& listener : FReceivedTextListeners) listener(text);
     TTextView& view = Memo1->View();
     if (Memo1->Focused() && view.FollowsEnd() && !view.HasSelection()) view.SetSelection(view.Length(), view.Length());
 }

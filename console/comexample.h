@@ -78,6 +78,9 @@ public:
     // shows as it came.
     using TReceivedTextFilter = std::function<UnicodeString(const AnsiString& Bytes, const UnicodeString& Text)>;
     void SetReceivedTextFilter(TReceivedTextFilter Filter) { FReceivedTextFilter = std::move(Filter); }
+    // Parts that read received text (the plot) hear each block as decoded.
+    using TReceivedTextListener = std::function<void(const UnicodeString& Text)>;
+    void AddReceivedTextListener(TReceivedTextListener Listener) { FReceivedTextListeners.push_back(std::move(Listener)); }
 
 private:
     static constexpr int32_t MaxValue = 255;
@@ -102,6 +105,7 @@ private:
     bool FClosingPort = false;
     std::vector<TSessionWatcher*> FWatchers;
     TReceivedTextFilter FReceivedTextFilter;
+    std::vector<TReceivedTextListener> FReceivedTextListeners;
 };
 
 // The one console window.
