@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSaveFile>
 #include <QSpinBox>
 #include <QToolBar>
@@ -47,6 +48,7 @@ TPlotWindow::TPlotWindow(TForm3& Form) : TComponent(&Form), FForm(Form), FStart(
     auto* layout = new QVBoxLayout(FWindow);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    BuildMenu(*layout);
     auto* bar = new QToolBar(FWindow);
     layout->addWidget(bar);
     FView = new TPlotView(FSamples, FWindow);
@@ -62,50 +64,59 @@ TPlotWindow::TPlotWindow(TForm3& Form) : TComponent(&Form), FForm(Form), FStart(
 
 TPlotWindow::~TPlotWindow() = default;
 
-void TPlotWindow::BuildToolBar(QWidget& Bar) {
-    auto& bar = static_cast<QToolBar&>(Bar);
-    FPause = bar.addAction(QStringLiteral("Pause"));
+void TPlotWindow::BuildMenu(QLayout& Layout) {
+    auto* menus = new QMenuBar(FWindow);
+    Layout.setMenuBar(menus);
+    QMenu& file = *menus->addMenu(QStringLiteral("&File"));
+    QObject::connect(file.addAction(QStringLiteral("Export &CSV…")), &QAction::triggered, FWindow, [this] {
+        ChooseExport(QStringLiteral("Export CSV"), QStringLiteral("Comma-separated values (*.csv)"), &TPlotWindow::ExportCsv);
+    });
+    QObject::connect(file.addAction(QStringLiteral("Export &PNG…")), &QAction::triggered, FWindow, [this] {
+        ChooseExport(QStringLiteral("Export PNG"), QStringLiteral("PNG pictures (*.png)"), &TPlotWindow::ExportPng);
+    });
+    file.addSeparator();
+    QObject::connect(file.addAction(QStringLiteral("C&lear")), &QAction::triggered, FWindow, [this] { Clear(); });
+    file.addSeparator();
+    QAction* close = file.addAction(QStringLiteral("&Close"));
+    close->setShortcut(QKeySequence::Close);
+    QObject::connect(close, &QAction::triggered, FWindow, &QWidget::close);
+}
+
+void TPlotWindow::BuildToolBar(QToolBar& Bar) {
+    FPause = Bar.addAction(QStringLiteral("Pause"));
     FPause->setCheckable(true);
     QObject::connect(FPause, &QAction::toggled, FWindow, [this](bool On) { FView->SetPaused(On); });
-    bar.addSeparator();
-    FAxis = new QComboBox(&bar);
+    Bar.addSeparator();
+    FAxis = new QComboBox(&Bar);
     FAxis->addItems({QStringLiteral("Sample number"), QStringLiteral("Arrival time")});
-    bar.addWidget(FAxis);
+    Bar.addWidget(FAxis);
     QObject::connect(FAxis, &QComboBox::currentIndexChanged, FWindow, [this](int Index) {
         FView->SetAxis(Index == 0 ? TPlotView::SampleAxis : TPlotView::TimeAxis);
     });
-    bar.addWidget(new QLabel(QStringLiteral(" Keep "), &bar));
-    FKeep = new QSpinBox(&bar);
+    Bar.addWidget(new QLabel(QStringLiteral(" Keep "), &Bar));
+    FKeep = new QSpinBox(&Bar);
     FKeep->setRange(static_cast<int>(TPlotSamples::MinKeep), static_cast<int>(TPlotSamples::MaxKeep));
     FKeep->setGroupSeparatorShown(true);
     FKeep->setSingleStep(1000);
     FKeep->setSuffix(QStringLiteral(" samples"));
     FKeep->setValue(static_cast<int>(FSamples.Keep()));
-    bar.addWidget(FKeep);
+    Bar.addWidget(FKeep);
     QObject::connect(FKeep, &QSpinBox::editingFinished, FWindow, [this] { SetKeep(static_cast<uint64_t>(FKeep->value())); });
-    bar.addSeparator();
-    FAutoRange = new QCheckBox(QStringLiteral("Automatic range"), &bar);
-    bar.addWidget(FAutoRange);
+    Bar.addSeparator();
+    FAutoRange = new QCheckBox(QStringLiteral("Automatic range"), &Bar);
+    Bar.addWidget(FAutoRange);
     QObject::connect(FAutoRange, &QCheckBox::toggled, FWindow, [this](bool On) {
         // Fixed where it stands, until the user says otherwise.
         On ? FView->SetAutoRange(true) : FView->SetRange(FView->Low(), FView->High());
         ShowState();
     });
-    FLow = RangeBox(bar);
-    FHigh = RangeBox(bar);
-    bar.addWidget(FLow);
-    bar.addWidget(new QLabel(QStringLiteral(" to "), &bar));
-    bar.addWidget(FHigh);
+    FLow = RangeBox(Bar);
+    FHigh = RangeBox(Bar);
+    Bar.addWidget(FLow);
+    Bar.addWidget(new QLabel(QStringLiteral(" to "), &Bar));
+    Bar.addWidget(FHigh);
     for (QDoubleSpinBox* box : {FLow, FHigh})
         QObject::connect(box, &QDoubleSpinBox::editingFinished, FWindow, [this] { FView->SetRange(FLow->value(), FHigh->value()); });
-    bar.addSeparator();
-    QObject::connect(bar.addAction(QStringLiteral("Export CSV…")), &QAction::triggered, FWindow, [this] {
-        ChooseExport(QStringLiteral("Export CSV"), QStringLiteral("Comma-separated values (*.csv)"), &TPlotWindow::ExportCsv);
-    });
-    QObject::connect(bar.addAction(QStringLiteral("Export PNG…")), &QAction::triggered, FWindow, [this] {
-        ChooseExport(QStringLiteral("Export PNG"), QStringLiteral("PNG pictures (*.png)"), &TPlotWindow::ExportPng);
-    });
-    QObject::connect(bar.addAction(QStringLiteral("Clear")), &QAction::triggered, FWindow, [this] { Clear(); });
 }
 
 void TPlotWindow::ShowState() {

@@ -16,7 +16,9 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLayout;
 class QSpinBox;
+class QToolBar;
 class QWidget;
 class TPlotView;
 
@@ -41,7 +43,8 @@ public:
     void ExportPng(const QString& Path) const;
 
 private:
-    void BuildToolBar(QWidget& Bar);
+    void BuildMenu(QLayout& Layout);
+    void BuildToolBar(QToolBar& Bar);
     void ReadLine(std::string_view Line, double Time);
     void ShowState();
     void ChooseExport(const QString& Title, const QString& Filter, void (TPlotWindow::*Export)(const QString&) const);

@@ -17,7 +17,7 @@ const std::array<QColor, 8> kColors{QColor(0x00, 0x72, 0xB2), QColor(0xD5, 0x5E,
 const std::array<Qt::PenStyle, 4> kDashes{Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine};
 
 constexpr double kLeftMargin = 64;
-constexpr double kRightMargin = 16;
+constexpr double kRightMargin = 24;
 constexpr double kBottomMargin = 38;
 constexpr double kLegendRow = 20;
 constexpr double kSwatch = 18;

@@ -35,7 +35,8 @@ protected:
         View.SamplesChanged();
     }
 
-    QPoint InPlot(double Fraction) const { return QPoint(64 + static_cast<int>(Fraction * (600 - 80)), 150); }
+    // The plot area spans 64..576 of the view's 600 pixels.
+    QPoint InPlot(double Fraction) const { return QPoint(64 + static_cast<int>(Fraction * 512), 150); }
 
     void Wheel(QPoint At, int Notches, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
         QWheelEvent wheel(At, View.mapToGlobal(At), QPoint(), QPoint(0, 120 * Notches), Qt::NoButton, Modifiers,
@@ -89,7 +90,7 @@ TEST_F(PlotView, PanningPausesAndKeepsThePlaceWhileRowsArrive) {
     // Panning reaches the oldest kept row.
     QTest::mousePress(&View, Qt::LeftButton, {}, InPlot(0.0));
     QTest::mouseMove(&View, InPlot(1.0));
-    QTest::mouseMove(&View, InPlot(1.0) + QPoint(520, 0));
+    QTest::mouseMove(&View, InPlot(1.0) + QPoint(512, 0));
     QTest::mouseRelease(&View, Qt::LeftButton, {}, InPlot(1.0));
     EXPECT_LE(View.Left(), static_cast<double>(Samples.First()));
 }
