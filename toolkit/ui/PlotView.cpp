@@ -24,6 +24,7 @@ constexpr double kSwatch = 18;
 // Far enough outside the widget for any line to leave it, near enough for
 // the painter's fixed-point coordinates.
 constexpr double kPixelLimit = 1e5;
+constexpr qsizetype kWidePenPoints = 400;
 
 const std::array<double, 2> kLeastSpan{10, 0.01};
 const std::array<double, 2> kMostSpan{static_cast<double>(TPlotSamples::MaxKeep), 1e7};
@@ -279,7 +280,10 @@ void TPlotView::DrawSeries(QPainter& Painter, const TFrame& Frame, std::size_t S
             start = std::max(start, end);
         }
     }
-    QPen pen(SeriesColor(Series), 1.5);
+    // A wide pen is stroked as an outline, which a dense line makes costly;
+    // the thin one is drawn straight.
+    QPen pen(SeriesColor(Series), line.size() < kWidePenPoints ? 1.5 : 1);
+    pen.setCosmetic(true);
     pen.setStyle(kDashes[Series / kColors.size() % kDashes.size()]);
     Painter.setPen(pen);
     Painter.drawPolyline(line);
