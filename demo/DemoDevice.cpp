@@ -171,8 +171,11 @@ std::string TDemoDevice::PlotLine(uint64_t Index, uint32_t Rate) {
     bits *= 0xBF58476D1CE4E5B9ULL;
     bits ^= bits >> 32;
     const double noise = (static_cast<double>(bits % 20001) / 10000.0 - 1.0) * 0.2;
+    // Rounded first, so that a value a hair below zero does not print as -0.0000.
+    const auto shown = [](double Value) { return std::round(Value * 1e4) / 1e4 + 0.0; };
     char text[80];
-    std::snprintf(text, sizeof text, "sin:%.4f,cos:%.4f,noise:%.4f", std::sin(phase), std::cos(phase), noise);
+    std::snprintf(text, sizeof text, "sin:%.4f,cos:%.4f,noise:%.4f", shown(std::sin(phase)), shown(std::cos(phase)),
+                  shown(noise));
     return text;
 }
 
