@@ -133,10 +133,10 @@ void TPlotWindow::Open() {
     if (!IsOpen()) {
         if (FSamples.Empty()) FStart = std::chrono::steady_clock::now();
         // Beside the console, the first time.
-        if (!FWindow->property("placed").toBool()) {
+        if (!FPlaced) {
             const QRect console = FForm.Frame()->frameGeometry();
             FWindow->move(console.right() + 8, console.top());
-            FWindow->setProperty("placed", true);
+            FPlaced = true;
         }
     }
     FWindow->show();

@@ -57,6 +57,7 @@ private:
     std::vector<std::string> FShownNames;
     std::chrono::steady_clock::time_point FStart;
     QWidget* FWindow;
+    bool FPlaced = false;
     TPlotView* FView;
     QAction* FPause = nullptr;
     QComboBox* FAxis = nullptr;

@@ -8,7 +8,7 @@
 // (with Ctrl the vertical one), dragging pans, a crosshair reads out the row
 // under the mouse, and a click on the legend shows or hides a series.
 
-#include <QElapsedTimer>
+#include <QColor>
 #include <QPoint>
 #include <QRectF>
 #include <QStringList>
