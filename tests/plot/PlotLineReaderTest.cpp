@@ -32,7 +32,8 @@ std::string ReadAll(const std::vector<std::string>& Lines) {
             if (IsPlotMissing(values[i])) continue;
             char text[64];
             std::snprintf(text, sizeof text, "%s=%g", reader.SeriesNames()[i].c_str(), values[i]);
-            row += (row.empty() ? "" : " ") + std::string(text);
+            if (!row.empty()) row += ' ';
+            row += text;
         }
         result += row;
     }

@@ -151,9 +151,9 @@ TEST(PlotSamples, ExportsEveryKeptRowAsCsv) {
 
 TEST(PlotSamples, TakesAtMost16BytesAKeptValue) {
     for (const std::size_t series : {std::size_t{1}, std::size_t{8}, PlotMaxSeries}) {
-        TPlotSamples samples(200'000);
-        AppendMade(samples, 300'000, series);
-        const double perValue = static_cast<double>(samples.MemoryBytes()) / (200'000.0 * static_cast<double>(series));
+        TPlotSamples samples(100'000);
+        AppendMade(samples, 150'000, series);
+        const double perValue = static_cast<double>(samples.MemoryBytes()) / (100'000.0 * static_cast<double>(series));
         EXPECT_LE(perValue, 16) << series;
     }
 }
