@@ -56,6 +56,10 @@ private:
 
 // CPU time the process used so far, user and system.
 double ProcessCpuSeconds();
+// CPU time the calling thread used so far.
+double ThreadCpuSeconds();
+// The process's resident memory.
+double ResidentBytes();
 
 // Reads a far end on a thread of its own until Expected bytes came (30 s at most).
 class TDrain {

@@ -8,6 +8,7 @@
 #include "console/FileTransfer.h"
 #include "console/LineControls.h"
 #include "console/NetworkPortBox.h"
+#include "console/PlotWindow.h"
 #include "console/PortHints.h"
 #include "console/QuickSend.h"
 #include "console/ReceivedViews.h"
@@ -139,6 +140,7 @@ void TForm3::FormCreate(TObject* Sender) {
     AttachCaptureLog(*this);
     AttachReceivedViews(*this);
     AttachTerminalMode(*this);
+    AttachPlot(*this);
     // Last: what it restores goes through the parts attached before it.
     AttachSessionSettings(*this);
 }

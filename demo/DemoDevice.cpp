@@ -14,6 +14,8 @@ namespace {
 constexpr uint32_t MaxCount = 10'000'000;
 constexpr uint32_t MaxRate = 1000;
 constexpr uint32_t DefaultRate = 10;
+constexpr uint32_t MaxPlotRate = 10'000;
+constexpr uint32_t DefaultPlotRate = 20;
 
 const char* const kIdentity = "Ostra demo device, firmware 1.0";
 const char* const kUtf8Line = "Grüße, café, smørrebrød, Ελλάδα, Москва: ± ° µ € → ✓ 😀 🎉";
@@ -25,6 +27,7 @@ const char* const kHelp[] = {
     "ECHO ON|OFF     send received bytes back",
     "STREAM N [RATE] N lines, RATE a second (10)",
     "BURST N         N bytes counting 0 to 255",
+    "PLOT [RATE]     sin, cos, noise, RATE a second (20), until any key",
     "UTF8            accented letters, emoji",
     "COLOR           log lines of every level, coloured",
     "PROGRESS        a progress line redrawn in place",
@@ -65,6 +68,12 @@ std::size_t TDemoDevice::Receive(std::string_view Bytes, TClock::time_point Now)
     for (std::size_t taken = 0; taken < Bytes.size(); ++taken) {
         if (Output().size() >= OutputLow) return taken;
         const char byte = Bytes[taken];
+        if (FPlot) {
+            // Any key ends a plot, and is no part of a command.
+            FPlot.reset();
+            Reply("OK");
+            continue;
+        }
         if (FShell) {
             ShellByte(byte, Now);
             continue;
@@ -150,6 +159,8 @@ void TDemoDevice::Execute(const std::string& Line, TClock::time_point Now) {
         FJob = TJob{TJob::Progress, kProgressSteps, 0, kProgressStep, Now};
     } else if (command == "SHELL" && arguments == 0) {
         StartShell();
+    } else if (command == "PLOT" && arguments <= 1) {
+        StartPlot(words, Now);
     } else if (command == "BURST" && arguments == 1) {
         const auto bytes = Count(words[1], MaxCount);
         if (!bytes) return Reply("ERROR");
@@ -173,7 +184,35 @@ void TDemoDevice::Status(TClock::time_point Now) {
     Reply("OK");
 }
 
+void TDemoDevice::StartPlot(const std::vector<std::string>& Words, TClock::time_point Now) {
+    const auto rate = Words.size() == 2 ? Count(Words[1], MaxPlotRate) : std::optional<uint32_t>(DefaultPlotRate);
+    if (!rate) return Reply("ERROR");
+    FPlot = TPlot{*rate, Now};
+}
+
+std::string TDemoDevice::PlotLine(uint64_t Index, uint32_t Rate) {
+    constexpr double kPi = 3.14159265358979323846;
+    const double phase = kPi * static_cast<double>(Index) / Rate;
+    // A fixed scramble of the index, so that a test can make the same noise.
+    uint64_t bits = (Index + 1) * 0x9E3779B97F4A7C15ULL;
+    bits ^= bits >> 29;
+    bits *= 0xBF58476D1CE4E5B9ULL;
+    bits ^= bits >> 32;
+    const double noise = (static_cast<double>(bits % 20001) / 10000.0 - 1.0) * 0.2;
+    // Rounded first, so that a value a hair below zero does not print as -0.0000.
+    const auto shown = [](double Value) { return std::round(Value * 1e4) / 1e4 + 0.0; };
+    char text[80];
+    std::snprintf(text, sizeof text, "sin:%.4f,cos:%.4f,noise:%.4f", shown(std::sin(phase)), shown(std::cos(phase)),
+                  shown(noise));
+    return text;
+}
+
+void TDemoDevice::ProducePlot(TClock::time_point Now) {
+    while (Output().size() < OutputLow && Now >= FPlot->Due()) Reply(PlotLine(FPlot->Done++, FPlot->Rate));
+}
+
 void TDemoDevice::Produce(TClock::time_point Now) {
+    if (FPlot) return ProducePlot(Now);
     while (FJob && Output().size() < OutputLow) {
         TJob& job = *FJob;
         if (job.Kind == TJob::Burst) {
@@ -265,6 +304,7 @@ void TDemoDevice::ShellByte(char Byte, TClock::time_point Now) {
 }
 
 std::optional<TDemoDevice::TClock::time_point> TDemoDevice::NextDue(TClock::time_point Now) const {
+    if (FPlot) return Output().size() < OutputLow ? std::optional(std::max(Now, FPlot->Due())) : std::nullopt;
     if (!FJob || Output().size() >= OutputLow) return std::nullopt;  // waits for the console to read
     if (FJob->Kind == TJob::Burst) return Now;
     return std::max(Now, FJob->Start + FJob->Period * FJob->Done);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TDemoDevice {
 public:
@@ -40,6 +41,10 @@ public:
     std::string_view Output() const { return std::string_view(FOutput).substr(FSent); }
     void Consume(std::size_t Count);
 
+    // Line Index of PLOT at Rate lines a second, without its line end: a sine
+    // and a cosine of period two seconds, and noise.
+    static std::string PlotLine(uint64_t Index, uint32_t Rate);
+
 private:
     struct TJob {
         enum TKind : uint8_t { Stream, Burst, Progress } Kind;
@@ -48,6 +53,16 @@ private:
         std::chrono::nanoseconds Period{};  // between lines of a stream
         TClock::time_point Start;
     };
+
+    // PLOT [RATE]: plot lines until any byte arrives.
+    struct TPlot {
+        uint32_t Rate;
+        TClock::time_point Start;
+        uint64_t Done = 0;
+        TClock::time_point Due() const { return Start + std::chrono::nanoseconds(1'000'000'000 / Rate) * Done; }
+    };
+    void StartPlot(const std::vector<std::string>& Words, TClock::time_point Now);
+    void ProducePlot(TClock::time_point Now);
 
     void EndLine(TClock::time_point Now);
     void Execute(const std::string& Line, TClock::time_point Now);
@@ -71,5 +86,6 @@ private:
     std::string FShellLine;
     uint32_t FCommands = 0;
     std::optional<TJob> FJob;
+    std::optional<TPlot> FPlot;
     std::deque<std::string> FWaiting;
 };

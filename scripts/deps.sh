@@ -23,6 +23,9 @@ ostra_test_packages=(
   "${ostra_package_packages[@]}" lintian desktop-file-utils appstream man-db
 )
 
+# What the plot benchmark adds to compare its drawing with a plotting library.
+ostra_bench_packages=(libqcustomplot-dev)
+
 ostra_install_missing() {
   local missing=() pkg
   for pkg in "${ostra_packages[@]}" "$@"; do

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -69,8 +71,8 @@ TEST_F(DemoDevice, AnswersEachCommandWhateverItsCaseAndLineEnd) {
 
 TEST_F(DemoDevice, HelpListsEveryCommand) {
     const std::string help = "\r\n" + Answer("help\r");
-    for (const char* command : {"AT ", "ATI ", "HELP ", "STATUS ", "ECHO ON|OFF ", "STREAM N [RATE] ", "BURST N ", "UTF8 ",
-                                "COLOR ", "PROGRESS ", "SHELL "})
+    for (const char* command : {"AT ", "ATI ", "HELP ", "STATUS ", "ECHO ON|OFF ", "STREAM N [RATE] ", "BURST N ", "PLOT [RATE] ",
+                                "UTF8 ", "COLOR ", "PROGRESS ", "SHELL "})
         EXPECT_NE(help.find(std::string("\r\n") + command), std::string::npos) << command;
     EXPECT_TRUE(help.starts_with("\r\n\r\nAT ")) << help;
     EXPECT_TRUE(help.ends_with("exit leaves\r\n")) << help;
@@ -132,6 +134,32 @@ TEST_F(DemoDevice, AShellAsksWhereTheCursorIsThenEditsItsLineUntilExit) {
     EXPECT_EQ(Answer("ab\x03"), "ab^C\r\ndemo:~$ ");
     EXPECT_EQ(Answer("exit\r"), "exit\r\nOK\r\n");
     EXPECT_EQ(Answer("AT\r"), "\r\nOK\r\n");
+}
+
+TEST_F(DemoDevice, PlotsSineCosineAndNoiseAtTheRateAskedUntilAnyKey) {
+    EXPECT_EQ(Answer("PLOT 4\r"), "\r\nsin:0.0000,cos:1.0000,noise:" + TDemoDevice::PlotLine(0, 4).substr(28) + "\r\n");
+    EXPECT_EQ(Answer("", 249ms), "");
+    EXPECT_EQ(Device.NextDue(Start + 249ms), Start + 250ms);
+    EXPECT_EQ(Answer("", 500ms), TDemoDevice::PlotLine(1, 4) + "\r\n" + TDemoDevice::PlotLine(2, 4) + "\r\n");
+    EXPECT_TRUE(TDemoDevice::PlotLine(1, 4).starts_with("sin:0.7071,cos:0.7071,noise:"));
+    EXPECT_TRUE(TDemoDevice::PlotLine(2, 4).starts_with("sin:1.0000,cos:0.0000,noise:"));
+    // The key ends the plot and is no command; what follows it is.
+    EXPECT_EQ(Answer("xAT\r", 600ms), "OK\r\n\r\nOK\r\n");
+    EXPECT_EQ(Device.NextDue(Start + 10s), std::nullopt);
+    EXPECT_EQ(Answer("plot\r", 1s), "\r\n" + TDemoDevice::PlotLine(0, 20) + "\r\n");
+    EXPECT_EQ(Answer("", 1s + 50ms), TDemoDevice::PlotLine(1, 20) + "\r\n");
+    EXPECT_EQ(Answer("\r", 2s), "OK\r\n");
+
+    // Noise fills its band.
+    double noise = 0, least = 1, most = -1;
+    for (uint64_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(std::sscanf(TDemoDevice::PlotLine(i, 100).c_str(), "sin:%*f,cos:%*f,noise:%lf", &noise), 1);
+        least = std::min(least, noise);
+        most = std::max(most, noise);
+    }
+    EXPECT_TRUE(least >= -0.2 && least < -0.19 && most <= 0.2 && most > 0.19) << least << " " << most;
+    for (const char* refused : {"PLOT 0\r", "PLOT 10001\r", "PLOT x\r", "PLOT 5 5\r"})
+        EXPECT_EQ(Answer(refused, 3s), "\r\nERROR\r\n") << refused;
 }
 
 TEST_F(DemoDevice, BurstSendsEveryByteValueInTurnThenOk) {
