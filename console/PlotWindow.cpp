@@ -59,7 +59,7 @@ TPlotWindow::TPlotWindow(TForm3& Form) : TComponent(&Form), FForm(Form), FStart(
 
     QAction* plot = ConsoleMenu(Form, QStringLiteral("&View")).addAction(QStringLiteral("Pl&ot"));
     QObject::connect(plot, &QAction::triggered, FWindow, [this] { Open(); });
-    Form.AddReceivedTextListener([this](const UnicodeString& Text) { Receive(Text); });
+    Form.Received().AddLineListener(TReceivedPipeline::kRankPlot, [this](std::u16string_view Line) { ReceiveLine(Line); });
 }
 
 TPlotWindow::~TPlotWindow() = default;
@@ -146,20 +146,16 @@ void TPlotWindow::Open() {
 
 bool TPlotWindow::IsOpen() const { return FWindow->isVisible(); }
 
-void TPlotWindow::Receive(const UnicodeString& Text) {
+void TPlotWindow::ReceiveLine(std::u16string_view Line) {
     if (!IsOpen()) return;
     const double time = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
-    const uint64_t end = FSamples.End();
-    FLines.Feed(UnicodeToUtf8(Text), [&](std::string_view Line) { ReadLine(Line, time); });
+    if (!FReader.Read(UnicodeToUtf8(UnicodeString(Line)), FValues)) return;
+    FSamples.Append(time, FValues);
     if (FReader.SeriesNames() != FShownNames) {
         FShownNames = FReader.SeriesNames();
         FView->SetSeriesNames(FShownNames);
     }
-    if (FSamples.End() != end) FView->SamplesChanged();
-}
-
-void TPlotWindow::ReadLine(std::string_view Line, double Time) {
-    if (FReader.Read(Line, FValues)) FSamples.Append(Time, FValues);
+    FView->SamplesChanged();
 }
 
 void TPlotWindow::SetKeep(uint64_t Rows) {
@@ -172,7 +168,6 @@ void TPlotWindow::SetKeep(uint64_t Rows) {
 void TPlotWindow::Clear() {
     FSamples.Clear();
     FReader.Clear();
-    FLines.Clear();
     FStart = std::chrono::steady_clock::now();
     FShownNames.clear();
     FView->SetSeriesNames({});

@@ -34,8 +34,8 @@ public:
     const TPlotSamples& Samples() const { return FSamples; }
     const TPlotLineReader& Reader() const { return FReader; }
 
-    // Received text; its lines are read while the window is open.
-    void Receive(const UnicodeString& Text);
+    // A received line, its terminal codes gone; read while the window is open.
+    void ReceiveLine(std::u16string_view Line);
     void SetKeep(uint64_t Rows);
     void Clear();
     // Every kept sample as comma-separated values, and the view as a picture.
@@ -45,13 +45,11 @@ public:
 private:
     void BuildMenu(QLayout& Layout);
     void BuildToolBar(QToolBar& Bar);
-    void ReadLine(std::string_view Line, double Time);
     void ShowState();
     void ChooseExport(const QString& Title, const QString& Filter, void (TPlotWindow::*Export)(const QString&) const);
 
     TForm3& FForm;
     TPlotLineReader FReader;
-    TLineSplitter FLines;
     TPlotSamples FSamples;
     std::vector<double> FValues;
     std::vector<std::string> FShownNames;

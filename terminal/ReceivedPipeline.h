@@ -32,6 +32,8 @@ public:
     static constexpr int kRankTimestamps = 200;
     // Text listeners that only read go after every stage that rewrites.
     static constexpr int kRankTextListeners = 1000;
+    // Ranks of the line listeners.
+    static constexpr int kRankPlot = 100;
 
     using TBytesHandler = std::function<void(std::string_view Bytes)>;
     using TTextHandler = std::function<void(std::u16string& Text)>;
