@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/ConsoleMenus.h"
 
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStringList>
@@ -28,8 +29,9 @@ QMenu& ConsoleMenu(TForm& Form, const QString& Title) {
     return *menu;
 }
 
-QAction& AddCheckable(QMenu& Menu, const QString& Text) {
+QAction& AddCheckable(QMenu& Menu, const QString& Text, QActionGroup* Group) {
     QAction& action = *Menu.addAction(Text);
     action.setCheckable(true);
+    if (Group) Group->addAction(&action);
     return action;
 }

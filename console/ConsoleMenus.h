@@ -9,10 +9,11 @@
 #include "toolkit/ui/Forms.h"
 
 class QAction;
+class QActionGroup;
 class QMenu;
 
 // The menu of the window's menu bar with that title ("&File"), made on first
 // use; File, View and Port stand in that order, any other menu after them.
 QMenu& ConsoleMenu(TForm& Form, const QString& Title);
 // A new item of Menu that can be ticked.
-QAction& AddCheckable(QMenu& Menu, const QString& Text);
+QAction& AddCheckable(QMenu& Menu, const QString& Text, QActionGroup* Group = nullptr);

@@ -17,13 +17,6 @@ const QString kEchoKey = QStringLiteral("View/EchoSentCommands");
 const QString kEndingNames[] = {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")};
 const QString kModeNames[] = {QStringLiteral("Text"), QStringLiteral("Escapes"), QStringLiteral("Hex")};
 
-QAction& AddCheckable(QMenu& Menu, const QString& Text, QActionGroup* Group = nullptr) {
-    QAction& action = *Menu.addAction(Text);
-    action.setCheckable(true);
-    if (Group) Group->addAction(&action);
-    return action;
-}
-
 template <std::size_t N>
 int IndexOf(const QString (&Names)[N], const QString& Name, int Otherwise) {
     for (std::size_t i = 0; i < N; ++i)

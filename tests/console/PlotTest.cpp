@@ -95,7 +95,7 @@ TEST_F(Plot, ReadsEverySampleOfTheDemoDevicesStreamAsSent) {
     std::string sent;
     for (int tenth = 0;; ++tenth) {
         device.Produce(start + std::chrono::milliseconds(100 * tenth));
-        std::string piece = device.Output();
+        std::string piece(device.Output());
         device.Consume(piece.size());
         sent += piece;
         Pty.Send(piece);
