@@ -39,6 +39,16 @@ QString FixedPitchStandIn() {
     return system;
 }
 
+// Faces near the Windows dialog font, tried in turn for a proportional family
+// that is missing. Left to itself a platform may take the first family it
+// has: under Wine with only the DejaVu fonts that is a face for formulas, and
+// edit boxes in it show no text.
+QString ProportionalStandIn(const QString& Family) {
+    for (const char* face : {"Segoe UI", "DejaVu Sans", "Liberation Sans", "Noto Sans", "Arial"})
+        if (QFontDatabase::hasFamily(QLatin1String(face))) return QLatin1String(face);
+    return Family;
+}
+
 Word VirtualKey(int QtKey) {
     if ((QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) || (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9))
         return static_cast<Word>(QtKey);  // the same codes as the platform's
@@ -215,7 +225,7 @@ void TWinControl::ApplyFont() {
     const QString family = QString::fromStdString(FFont->GetName());
     const bool fixed = FFont->GetPitch() == fpFixed;
     const bool missing = !QFontDatabase::hasFamily(family);
-    font.setFamily(fixed && missing ? FixedPitchStandIn() : family);
+    font.setFamily(!missing ? family : fixed ? FixedPitchStandIn() : ProportionalStandIn(family));
     font.setFixedPitch(fixed);
     if (fixed) font.setStyleHint(QFont::TypeWriter);
     // The desktop's stand-in for a missing family is usually wider than the

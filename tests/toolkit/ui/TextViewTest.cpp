@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QScrollBar>
@@ -219,6 +220,23 @@ TEST_P(FixedPitchMemo, GivesNarrowAndWideLettersTheSameAdvance) {
 
 INSTANTIATE_TEST_SUITE_P(Families, FixedPitchMemo,
                          testing::Values("Courier New", "Ostra Missing Mono"));
+
+// The form's family is missing on most desktops but Windows; what stands in
+// must still draw an edit box's text.
+TEST(StandInFont, ShowsTheTextOfAnEditableBox) {
+    TComboBox box(nullptr);
+    box.GetFont()->SetName("Ostra Missing Sans");
+    box.GetFont()->SetHeight(-11);
+    box.Box().resize(105, 21);
+    box.SetText(u"115200");
+    // The text stands at the left, away from the frame and the arrow.
+    const QImage image = box.Box().grab().toImage();
+    const QRgb ground = image.pixel(64, image.height() / 2);
+    int inked = 0;
+    for (int y = 4; y < image.height() - 4; ++y)
+        for (int x = 3; x < 56; ++x) inked += qGray(image.pixel(x, y)) + 64 < qGray(ground);
+    EXPECT_GT(inked, 20) << box.Box().font().family().toStdString();
+}
 
 }  // namespace
 
