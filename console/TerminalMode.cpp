@@ -29,6 +29,7 @@ TTerminalMode::TTerminalMode(TForm3& Form) : TComponent(&Form), FForm(Form) {
         if (Form.Connected()) Form.OrvelSerialPort1->SendString(AnsiString(Bytes));
     });
     FView->Screen().SetScrolledOff([this](const TTerminalScreen::TLine& Line) { KeepScrolledOff(Line); });
+    FView->SetFed([&Form] { Form.Memo1->View().Flush(); });
     ShowChecks();
 }
 
@@ -36,14 +37,14 @@ void TTerminalMode::SetOn(bool On) {
     if (On == this->On()) return ShowChecks();
     TReceivedPipeline& received = FForm.Received();
     if (On) {
-        FListener = received.AddBytesListener(TReceivedPipeline::kRankTerminalScreen, [this](std::string_view Bytes) {
-            FView->Write(Bytes);
-            FForm.Memo1->View().Flush();
-        });
+        FListener = received.AddBytesListener(TReceivedPipeline::kRankTerminalScreen,
+                                              [this](std::string_view Bytes) { FView->Write(Bytes); });
         FView->show();
         FView->raise();
         FView->setFocus();
     } else {
+        // What came while it was on is the screen's, and so are the lines it scrolls off.
+        FView->Drain();
         received.Remove(FListener);
         FListener = 0;
         FView->hide();

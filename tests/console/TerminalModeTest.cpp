@@ -111,4 +111,27 @@ TEST_F(TerminalMode, LinesThatScrollOffStayInTheReceivedArea) {
     ASSERT_TRUE(Pump([&] { return area.Text().find(u"after\n") != std::u16string::npos; }));
 }
 
+// A flood is drawn a slice per turn of the event loop; the lines keep their
+// order, none is lost, and what still waits when the mode goes off is drawn first.
+TEST_F(TerminalMode, AFloodIsDrawnInSlicesInOrderAndWholly) {
+    const auto rows = [](int From, int To) {
+        std::string text;
+        for (int i = From; i < To; ++i) text += "row " + std::to_string(i) + "\r\n";
+        return text;
+    };
+    const std::string flood = rows(0, 40000);
+    View().Write(flood);
+    EXPECT_GT(View().Waiting(), 0u);
+    EXPECT_LT(View().Waiting(), flood.size() / 2);
+    ASSERT_TRUE(Pump([&] { return View().Waiting() == 0; }));
+    EXPECT_NE(View().ScreenText().find(u"row 39999\n"), std::u16string::npos);
+    const TTextLines& kept = Form->Memo1->View().Lines();
+    for (std::size_t line = 0; line + 1 < kept.LineCount(); ++line)
+        ASSERT_EQ(kept.LineText(line), u"row " + Utf8ToUnicode(std::to_string(line))) << line;
+    View().Write(rows(40000, 41000));
+    Item("&Port", "Terminal mode").trigger();
+    EXPECT_EQ(View().Waiting(), 0u);
+    EXPECT_NE(View().ScreenText().find(u"row 40999\n"), std::u16string::npos);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,9 @@
 namespace {
 
 constexpr int kMargin = 2;
+// Bytes drawn at a time, and the time a turn of the event loop spends drawing them.
+constexpr std::size_t kSlice = 4096;
+constexpr qint64 kTurnNanoseconds = 12'000'000;
 
 struct TKeyOfQt {
     int Qt;
@@ -57,13 +61,45 @@ TTerminalView::TTerminalView(QWidget* Parent) : QWidget(Parent), FSizeLabel(new 
     FFrame.setSingleShot(true);
     FFrame.setInterval(16);
     QObject::connect(&FFrame, &QTimer::timeout, this, [this] { update(); });
+    FFeed.setSingleShot(true);
+    FFeed.setInterval(0);
+    QObject::connect(&FFeed, &QTimer::timeout, this, [this] { FeedSlices(); });
     MeasureFont();
 }
 
-// However fast the bytes come, the screen is painted at most once a frame.
 void TTerminalView::Write(std::string_view Bytes) {
-    FScreen.Write(Bytes);
+    FWaiting.append(Bytes);
+    if (Waiting() > kMaxWaiting) Feed(Waiting() - kMaxWaiting);
+    if (Waiting() > 0 && !FFeed.isActive()) FFeed.start();
+}
+
+void TTerminalView::Drain() {
+    FFeed.stop();
+    Feed(Waiting());
+}
+
+void TTerminalView::FeedSlices() {
+    QElapsedTimer turn;
+    turn.start();
+    while (Waiting() > 0 && turn.nsecsElapsed() < kTurnNanoseconds) Feed(std::min(kSlice, Waiting()));
+    if (Waiting() > 0) FFeed.start();
+}
+
+// However fast the bytes come, the screen is painted at most once a frame.
+void TTerminalView::Feed(std::size_t Count) {
+    if (Count == 0) return;
+    FScreen.Write(std::string_view(FWaiting).substr(FWaitingFrom, Count));
+    FWaitingFrom += Count;
+    // What was drawn is let go of once it is a good part of the buffer.
+    if (FWaitingFrom == FWaiting.size()) {
+        FWaiting.clear();
+        FWaitingFrom = 0;
+    } else if (FWaitingFrom > kMaxWaiting) {
+        FWaiting.erase(0, FWaitingFrom);
+        FWaitingFrom = 0;
+    }
     if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
+    if (FFed) FFed();
 }
 
 std::u16string TTerminalView::ScreenText() const {

@@ -8,6 +8,8 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <string>
 
 #include "terminal/TerminalScreen.h"
 
@@ -17,9 +19,20 @@ class TTerminalView : public QWidget {
 public:
     explicit TTerminalView(QWidget* Parent = nullptr);
 
+    using TFed = std::function<void()>;
+
     TTerminalScreen& Screen() { return FScreen; }
-    // Draws Bytes from the device; the painting follows once per frame.
+    // Draws Bytes from the device, in order, a slice per turn of the event
+    // loop so that a flood does not hold it up; the painting follows once per
+    // frame. Past kMaxWaiting bytes not yet drawn, Write draws until they
+    // are that few again: the device's data then waits at the port, as it
+    // would for a terminal that is behind.
     void Write(std::string_view Bytes);
+    // Draws whatever is still waiting.
+    void Drain();
+    std::size_t Waiting() const { return FWaiting.size() - FWaitingFrom; }
+    // Called after the screen drew a slice.
+    void SetFed(TFed Fed) { FFed = std::move(Fed); }
     // Backspace sends BS rather than DEL.
     void SetBackspaceSendsBS(bool On) { FBackspaceSendsBS = On; }
     bool BackspaceSendsBS() const { return FBackspaceSendsBS; }
@@ -38,10 +51,18 @@ private:
     void MeasureFont();
     void FitScreen();
     bool SendKey(const QKeyEvent& Event);
+    void FeedSlices();
+    void Feed(std::size_t Count);
+
+    static constexpr std::size_t kMaxWaiting = 128 * 1024;
 
     TTerminalScreen FScreen{24, 80};
     QLabel* FSizeLabel;
     QTimer FFrame;
+    QTimer FFeed;
+    std::string FWaiting;
+    std::size_t FWaitingFrom = 0;
+    TFed FFed;
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
