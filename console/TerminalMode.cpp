@@ -9,6 +9,18 @@
 #include "toolkit/ui/TerminalView.h"
 #include "toolkit/ui/TextView.h"
 
+namespace {
+
+// A line of the received area with its colours, for scrolling back.
+TTerminalScreen::TLine KeptLine(const TTextView& Area, std::size_t Line) {
+    TTerminalScreen::TLine line{Area.Lines().LineText(Line), {}};
+    line.Styles.reserve(line.Text.size());
+    for (uint64_t unit = 0; unit < line.Text.size(); ++unit) line.Styles.push_back(Area.StyleAt(Line, unit));
+    return line;
+}
+
+}  // namespace
+
 TTerminalMode::TTerminalMode(TForm3& Form) : TComponent(&Form), FForm(Form) {
     SetName("TerminalMode");
     QMenu& port = ConsoleMenu(Form, QStringLiteral("&Port"));
@@ -30,6 +42,8 @@ TTerminalMode::TTerminalMode(TForm3& Form) : TComponent(&Form), FForm(Form) {
     });
     FView->Screen().SetScrolledOff([this](const TTerminalScreen::TLine& Line) { KeepScrolledOff(Line); });
     FView->SetFed([&Form] { Form.Memo1->View().Flush(); });
+    FView->SetHistory({[&Form] { return Form.Memo1->View().Lines().LineCount() - 1; },
+                       [&Form](std::size_t Line) { return KeptLine(Form.Memo1->View(), Line); }});
     ShowChecks();
 }
 

@@ -8,6 +8,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "toolkit/ui/StylePainting.h"
@@ -102,10 +105,37 @@ void TTerminalView::Feed(std::size_t Count) {
     if (FFed) FFed();
 }
 
-std::u16string TTerminalView::ScreenText() const {
+// ---- scrolling back --------------------------------------------------------------
+
+std::size_t TTerminalView::ScrolledBack() const {
+    if (FBack == 0) return 0;
+    const std::size_t count = HistoryCount();
+    return std::min(FBack + (count - std::min(FCountAtScroll, count)), count);
+}
+
+void TTerminalView::ScrollBack(long Rows) {
+    const auto back = static_cast<long>(ScrolledBack()) + Rows;
+    FCountAtScroll = HistoryCount();
+    FBack = static_cast<std::size_t>(std::clamp(back, 0L, static_cast<long>(FCountAtScroll)));
+    update();
+}
+
+TTerminalScreen::TLine TTerminalView::ShownLine(int Row) const {
+    const auto back = static_cast<int>(std::min<std::size_t>(ScrolledBack(), INT_MAX));
+    if (Row >= back) return FScreen.Line(Row - back);
+    return FHistory.Line(HistoryCount() - static_cast<std::size_t>(back - Row));
+}
+
+void TTerminalView::wheelEvent(QWheelEvent* Event) {
+    // Three rows a notch, as text views scroll.
+    ScrollBack(Event->angleDelta().y() * 3 / 120);
+    Event->accept();
+}
+
+std::u16string TTerminalView::ShownText() const {
     std::u16string text;
     for (int row = 0; row < FScreen.Rows(); ++row) {
-        std::u16string line = FScreen.Line(row).Text;
+        std::u16string line = ShownLine(row).Text;
         line.erase(line.find_last_not_of(u' ') + 1);
         text += line + u"\n";
     }
@@ -155,7 +185,7 @@ void TTerminalView::paintEvent(QPaintEvent*) {
     font.setKerning(false);
     painter.setFont(font);
     for (int row = 0; row < FScreen.Rows(); ++row) {
-        const TTerminalScreen::TLine line = FScreen.Line(row);
+        const TTerminalScreen::TLine line = ShownLine(row);
         const int y = kMargin + row * FRowHeight;
         // One cell per unit, but for the second half of a surrogate pair.
         int column = 0;
@@ -173,7 +203,7 @@ void TTerminalView::paintEvent(QPaintEvent*) {
             ++column;
         }
     }
-    if (!FScreen.CursorVisible() || !hasFocus()) return;
+    if (!FScreen.CursorVisible() || !hasFocus() || ScrolledBack() > 0) return;
     const QRectF cursor(kMargin + FScreen.CursorColumn() * FCellWidth, kMargin + FScreen.CursorRow() * FRowHeight,
                         FCellWidth, FRowHeight);
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
@@ -194,9 +224,21 @@ bool TTerminalView::event(QEvent* Event) {
 bool TTerminalView::focusNextPrevChild(bool) { return false; }
 
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {
-    if (IsCopy(*Event)) QApplication::clipboard()->setText(QString::fromStdU16String(ScreenText()));
-    else if (IsPaste(*Event)) FScreen.Paste(QApplication::clipboard()->text().toStdU16String());
-    else if (!SendKey(*Event)) return QWidget::keyPressEvent(Event);
+    const bool shift = Event->modifiers() == Qt::ShiftModifier;
+    if (IsCopy(*Event)) {
+        QApplication::clipboard()->setText(QString::fromStdU16String(ShownText()));
+    } else if (shift && (Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown)) {
+        // Half a page, as xterm scrolls.
+        const long half = std::max(1, FScreen.Rows() / 2);
+        ScrollBack(Event->key() == Qt::Key_PageUp ? half : -half);
+    } else if (IsPaste(*Event)) {
+        FScreen.Paste(QApplication::clipboard()->text().toStdU16String());
+        ScrollBack(-static_cast<long>(ScrolledBack()));
+    } else if (SendKey(*Event)) {
+        ScrollBack(-static_cast<long>(ScrolledBack()));
+    } else {
+        return QWidget::keyPressEvent(Event);
+    }
     Event->accept();
 }
 

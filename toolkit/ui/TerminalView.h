@@ -2,8 +2,9 @@
 #pragma once
 // The received area in terminal mode: a TTerminalScreen the size of the
 // area, painted cell by cell, with keys going straight to the device as
-// xterm sends them. Ctrl+Shift+C copies the screen's text, Ctrl+Shift+V
-// pastes. A serial line carries no window size, so a label in the corner
+// xterm sends them. The wheel and Shift+PgUp/PgDn scroll back through the
+// lines that scrolled off; a key sent to the device returns to the screen.
+// Ctrl+Shift+C copies the text shown, Ctrl+Shift+V pastes. A serial line carries no window size, so a label in the corner
 // says what to tell the device ("stty rows R cols C").
 
 #include <QTimer>
@@ -20,6 +21,11 @@ public:
     explicit TTerminalView(QWidget* Parent = nullptr);
 
     using TFed = std::function<void()>;
+    // Where the lines scrolled off the screen are kept, oldest first.
+    struct THistory {
+        std::function<std::size_t()> Count;
+        std::function<TTerminalScreen::TLine(std::size_t Line)> Line;
+    };
 
     TTerminalScreen& Screen() { return FScreen; }
     // Draws Bytes from the device, in order, a slice per turn of the event
@@ -36,7 +42,14 @@ public:
     // Backspace sends BS rather than DEL.
     void SetBackspaceSendsBS(bool On) { FBackspaceSendsBS = On; }
     bool BackspaceSendsBS() const { return FBackspaceSendsBS; }
-    std::u16string ScreenText() const;
+    void SetHistory(THistory History) { FHistory = std::move(History); }
+    // Rows of the history shown above the screen; 0 is the live screen.
+    std::size_t ScrolledBack() const;
+    // Back by Rows, or forward by -Rows.
+    void ScrollBack(long Rows);
+    // The rows shown, blank cells at their ends left out.
+    std::u16string ShownText() const;
+    TTerminalScreen::TLine ShownLine(int Row) const;
     QString SizeText() const;
 
 protected:
@@ -45,12 +58,14 @@ protected:
     void resizeEvent(QResizeEvent* Event) override;
     void changeEvent(QEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
     bool focusNextPrevChild(bool Next) override;
 
 private:
     void MeasureFont();
     void FitScreen();
     bool SendKey(const QKeyEvent& Event);
+    std::size_t HistoryCount() const { return FHistory.Count ? FHistory.Count() : 0; }
     void FeedSlices();
     void Feed(std::size_t Count);
 
@@ -63,6 +78,11 @@ private:
     std::string FWaiting;
     std::size_t FWaitingFrom = 0;
     TFed FFed;
+    THistory FHistory;
+    // Scrolled back by FBack rows when the history held FCountAtScroll lines:
+    // lines scrolled off since then leave the rows shown where they are.
+    std::size_t FBack = 0;
+    std::size_t FCountAtScroll = 0;
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
