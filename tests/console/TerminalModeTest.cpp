@@ -146,6 +146,23 @@ TEST_F(TerminalMode, ScrollsBackThroughWhatScrolledOffUntilAKeyGoesToTheDevice) 
     EXPECT_EQ(FirstRow(View()), line(102 - rows));
 }
 
+TEST_F(TerminalMode, TheMouseSelectsAndCtrlShiftCCopiesTheSelection) {
+    Shows("\x1b[2J\x1b[Hhello world\r\nsecond line", u"second line");
+    const auto at = [&](int Row, int Column) { return View().CellRect(Row, Column).topLeft().toPoint() + QPoint(1, 1); };
+    QTest::mousePress(&View(), Qt::LeftButton, Qt::NoModifier, at(0, 6));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(at(1, 6)), View().mapToGlobal(QPointF(at(1, 6))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&View(), &drag);
+    QTest::mouseRelease(&View(), Qt::LeftButton, Qt::NoModifier, at(1, 6));
+    QTest::keyClick(&View(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("world\nsecond"));
+    // A key for the device ends the selection: a copy takes the screen again.
+    QTest::keyClick(&View(), Qt::Key_B);
+    EXPECT_EQ(DeviceReads(1), "b");
+    QTest::keyClick(&View(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("hello world\nsecond line"));
+}
+
 // A flood is drawn a slice per turn of the event loop; the lines keep their
 // order, none is lost, and what still waits when the mode goes off is drawn first.
 TEST_F(TerminalMode, AFloodIsDrawnInSlicesInOrderAndWholly) {

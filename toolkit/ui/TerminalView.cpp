@@ -46,6 +46,16 @@ uint8_t ModifiersOf(const QKeyEvent& Event) {
     return modifiers;
 }
 
+// Where the cell at Column starts in Text: one cell a unit, but for surrogate pairs.
+std::size_t UnitOfColumn(const std::u16string& Text, int Column) {
+    std::size_t unit = 0;
+    for (int column = 0; column < Column && unit < Text.size(); ++column) {
+        const bool pair = Text[unit] >= 0xD800 && Text[unit] <= 0xDBFF && unit + 1 < Text.size();
+        unit += pair ? 2 : 1;
+    }
+    return unit;
+}
+
 bool IsCopy(const QKeyEvent& Event) {
     return Event.key() == Qt::Key_C && Event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
 }
@@ -115,6 +125,7 @@ std::size_t TTerminalView::ScrolledBack() const {
 
 void TTerminalView::ScrollBack(long Rows) {
     const auto back = static_cast<long>(ScrolledBack()) + Rows;
+    if (Rows != 0) ClearSelection();
     FCountAtScroll = HistoryCount();
     FBack = static_cast<std::size_t>(std::clamp(back, 0L, static_cast<long>(FCountAtScroll)));
     update();
@@ -130,6 +141,59 @@ void TTerminalView::wheelEvent(QWheelEvent* Event) {
     // Three rows a notch, as text views scroll.
     ScrollBack(Event->angleDelta().y() * 3 / 120);
     Event->accept();
+}
+
+// ---- selecting -------------------------------------------------------------------
+
+QRectF TTerminalView::CellRect(int Row, int Column) const {
+    return {kMargin + Column * FCellWidth, static_cast<qreal>(kMargin + Row * FRowHeight), FCellWidth,
+            static_cast<qreal>(FRowHeight)};
+}
+
+int TTerminalView::CellAt(const QPointF& Point) const {
+    const int row = std::clamp(static_cast<int>((Point.y() - kMargin) / FRowHeight), 0, FScreen.Rows() - 1);
+    // A cell's right half selects up to the cell after it.
+    const int column = std::clamp(static_cast<int>(std::lround((Point.x() - kMargin) / FCellWidth)), 0, FScreen.Columns());
+    return row * (FScreen.Columns() + 1) + column;
+}
+
+bool TTerminalView::Selected(int Row, int Column) const {
+    const int cell = Row * (FScreen.Columns() + 1) + Column;
+    return std::min(FAnchor, FEnd) <= cell && cell < std::max(FAnchor, FEnd);
+}
+
+void TTerminalView::ClearSelection() {
+    if (FAnchor != FEnd) update();
+    FAnchor = FEnd = 0;
+}
+
+void TTerminalView::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() != Qt::LeftButton) return QWidget::mousePressEvent(Event);
+    ClearSelection();
+    FAnchor = FEnd = CellAt(Event->position());
+    setFocus();
+}
+
+void TTerminalView::mouseMoveEvent(QMouseEvent* Event) {
+    if (!(Event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(Event);
+    FEnd = CellAt(Event->position());
+    update();
+}
+
+std::u16string TTerminalView::SelectedText() const {
+    const int width = FScreen.Columns() + 1;
+    const int first = std::min(FAnchor, FEnd);
+    const int last = std::max(FAnchor, FEnd);
+    std::u16string text;
+    for (int row = first / width; row <= last / width && first != last; ++row) {
+        const std::u16string line = ShownLine(row).Text;
+        const std::size_t from = row == first / width ? UnitOfColumn(line, first % width) : 0;
+        const std::size_t to = row == last / width ? UnitOfColumn(line, last % width) : line.size();
+        std::u16string part = line.substr(from, to - from);
+        part.erase(part.find_last_not_of(u' ') + 1);
+        text += (row == first / width ? u"" : u"\n") + part;
+    }
+    return text;
 }
 
 std::u16string TTerminalView::ShownText() const {
@@ -192,9 +256,9 @@ void TTerminalView::paintEvent(QPaintEvent*) {
         for (std::size_t i = 0; i < line.Text.size();) {
             std::size_t next = i + 1;
             if (line.Text[i] >= 0xD800 && line.Text[i] <= 0xDBFF && next < line.Text.size()) ++next;
-            const QRectF cell(kMargin + column * FCellWidth, y, FCellWidth, FRowHeight);
+            const QRectF cell = CellRect(row, column);
             QColor background;
-            ApplyTextStyle(painter, line.Styles[i], palette(), false, background);
+            ApplyTextStyle(painter, line.Styles[i], palette(), Selected(row, column), background);
             if (background.isValid()) painter.fillRect(cell, background);
             if (line.Text[i] != u' ')
                 painter.drawText(QPointF(cell.left(), y + FAscent),
@@ -204,8 +268,7 @@ void TTerminalView::paintEvent(QPaintEvent*) {
         }
     }
     if (!FScreen.CursorVisible() || !hasFocus() || ScrolledBack() > 0) return;
-    const QRectF cursor(kMargin + FScreen.CursorColumn() * FCellWidth, kMargin + FScreen.CursorRow() * FRowHeight,
-                        FCellWidth, FRowHeight);
+    const QRectF cursor = CellRect(FScreen.CursorRow(), FScreen.CursorColumn());
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.fillRect(cursor, Qt::white);
 }
@@ -226,7 +289,8 @@ bool TTerminalView::focusNextPrevChild(bool) { return false; }
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {
     const bool shift = Event->modifiers() == Qt::ShiftModifier;
     if (IsCopy(*Event)) {
-        QApplication::clipboard()->setText(QString::fromStdU16String(ShownText()));
+        const std::u16string text = FAnchor != FEnd ? SelectedText() : ShownText();
+        QApplication::clipboard()->setText(QString::fromStdU16String(text));
     } else if (shift && (Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown)) {
         // Half a page, as xterm scrolls.
         const long half = std::max(1, FScreen.Rows() / 2);
@@ -236,6 +300,7 @@ void TTerminalView::keyPressEvent(QKeyEvent* Event) {
         ScrollBack(-static_cast<long>(ScrolledBack()));
     } else if (SendKey(*Event)) {
         ScrollBack(-static_cast<long>(ScrolledBack()));
+        ClearSelection();
     } else {
         return QWidget::keyPressEvent(Event);
     }

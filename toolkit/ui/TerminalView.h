@@ -4,7 +4,8 @@
 // area, painted cell by cell, with keys going straight to the device as
 // xterm sends them. The wheel and Shift+PgUp/PgDn scroll back through the
 // lines that scrolled off; a key sent to the device returns to the screen.
-// Ctrl+Shift+C copies the text shown, Ctrl+Shift+V pastes. A serial line carries no window size, so a label in the corner
+// The mouse selects; Ctrl+Shift+C copies the selection, or the text shown
+// when there is none, and Ctrl+Shift+V pastes. A serial line carries no window size, so a label in the corner
 // says what to tell the device ("stty rows R cols C").
 
 #include <QTimer>
@@ -50,6 +51,10 @@ public:
     // The rows shown, blank cells at their ends left out.
     std::u16string ShownText() const;
     TTerminalScreen::TLine ShownLine(int Row) const;
+    // Where the cell at Row and Column is painted.
+    QRectF CellRect(int Row, int Column) const;
+    // The selected text, its rows' trailing blanks left out.
+    std::u16string SelectedText() const;
     QString SizeText() const;
 
 protected:
@@ -59,6 +64,8 @@ protected:
     void changeEvent(QEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     void wheelEvent(QWheelEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
     bool focusNextPrevChild(bool Next) override;
 
 private:
@@ -66,6 +73,10 @@ private:
     void FitScreen();
     bool SendKey(const QKeyEvent& Event);
     std::size_t HistoryCount() const { return FHistory.Count ? FHistory.Count() : 0; }
+    // Cells count in reading order over the rows shown.
+    int CellAt(const QPointF& Point) const;
+    bool Selected(int Row, int Column) const;
+    void ClearSelection();
     void FeedSlices();
     void Feed(std::size_t Count);
 
@@ -83,6 +94,9 @@ private:
     // lines scrolled off since then leave the rows shown where they are.
     std::size_t FBack = 0;
     std::size_t FCountAtScroll = 0;
+    // The selection: from one cell up to the other, whichever comes first.
+    int FAnchor = 0;
+    int FEnd = 0;
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
