@@ -329,7 +329,7 @@ void ReportTerminalMode(TForm3& Form, TPty& Pty) {
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         longestGap = std::max(longestGap, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 5);
         sinceTick.start();
-        if (done && (view.ScreenText().find(last) != std::u16string::npos || total.elapsed() > 300000)) loop.quit();
+        if (done && (view.ShownText().find(last) != std::u16string::npos || total.elapsed() > 300000)) loop.quit();
     });
     ticker.start();
     std::thread writer([&] {
@@ -342,7 +342,7 @@ void ReportTerminalMode(TForm3& Form, TPty& Pty) {
     });
     loop.exec();
     writer.join();
-    const bool shown = view.ScreenText().find(last) != std::u16string::npos;
+    const bool shown = view.ShownText().find(last) != std::u16string::npos;
     PrintFigure("terminal mode, seq 1 3000000 (" + std::to_string(stream.size()) + " B): last line shown", shown ? 1 : 0,
                 "yes", shown ? 1.0 : 0.0);
     PrintFigure("  in", static_cast<double>(total.elapsed()) / 1e3, "s", 1.0);

@@ -9,6 +9,18 @@
 #include "toolkit/ui/TerminalView.h"
 #include "toolkit/ui/TextView.h"
 
+namespace {
+
+// A line of the received area with its colours, for scrolling back.
+TTerminalScreen::TLine KeptLine(const TTextView& Area, std::size_t Line) {
+    TTerminalScreen::TLine line{Area.Lines().LineText(Line), {}};
+    line.Styles.reserve(line.Text.size());
+    for (uint64_t unit = 0; unit < line.Text.size(); ++unit) line.Styles.push_back(Area.StyleAt(Line, unit));
+    return line;
+}
+
+}  // namespace
+
 TTerminalMode::TTerminalMode(TForm3& Form) : TComponent(&Form), FForm(Form) {
     SetName("TerminalMode");
     QMenu& port = ConsoleMenu(Form, QStringLiteral("&Port"));
@@ -29,6 +41,9 @@ TTerminalMode::TTerminalMode(TForm3& Form) : TComponent(&Form), FForm(Form) {
         if (Form.Connected()) Form.OrvelSerialPort1->SendString(AnsiString(Bytes));
     });
     FView->Screen().SetScrolledOff([this](const TTerminalScreen::TLine& Line) { KeepScrolledOff(Line); });
+    FView->SetFed([&Form] { Form.Memo1->View().Flush(); });
+    FView->SetHistory({[&Form] { return Form.Memo1->View().Lines().LineCount() - 1; },
+                       [&Form](std::size_t Line) { return KeptLine(Form.Memo1->View(), Line); }});
     ShowChecks();
 }
 
@@ -36,14 +51,14 @@ void TTerminalMode::SetOn(bool On) {
     if (On == this->On()) return ShowChecks();
     TReceivedPipeline& received = FForm.Received();
     if (On) {
-        FListener = received.AddBytesListener(TReceivedPipeline::kRankTerminalScreen, [this](std::string_view Bytes) {
-            FView->Write(Bytes);
-            FForm.Memo1->View().Flush();
-        });
+        FListener = received.AddBytesListener(TReceivedPipeline::kRankTerminalScreen,
+                                              [this](std::string_view Bytes) { FView->Write(Bytes); });
         FView->show();
         FView->raise();
         FView->setFocus();
     } else {
+        // What came while it was on is the screen's, and so are the lines it scrolls off.
+        FView->Drain();
         received.Remove(FListener);
         FListener = 0;
         FView->hide();

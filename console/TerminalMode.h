@@ -3,7 +3,8 @@
 // Port > Terminal mode: for shells and full-screen programs, a terminal
 // screen stands over the received area and takes the device's bytes; keys
 // typed there go straight to the device. Lines that scroll off the screen go
-// to the received area, with their colours, which keeps them. The command
+// to the received area, with their colours, which keeps them, and the wheel
+// and Shift+PgUp scroll back through them on the screen. The command
 // box, Send and the history stay as they are. Port > Backspace sends BS
 // sends BS instead of DEL. Both are off by default.
 

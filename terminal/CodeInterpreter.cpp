@@ -83,6 +83,7 @@ void TCodeInterpreter::Reset() {
     FBound.Reset();
     FStyle = {};
     FSaved = {};
+    FRegionSet = false;
     FSeenLineFeed = FCRHeldLineEnd = false;
     MoveToEnd();
 }
@@ -121,7 +122,7 @@ void TCodeInterpreter::WritePlain(std::u16string_view Text, std::size_t& At) {
 }
 
 bool TCodeInterpreter::AtTheEnd() const {
-    return FFromEnd == 0 && !FCRHeldLineEnd && FColumn == FSink.LineLength(FSink.LineCount() - 1);
+    return FFromEnd == 0 && !FCRHeldLineEnd && !FRegionSet && FColumn == FSink.LineLength(FSink.LineCount() - 1);
 }
 
 // At the end of the text, lines and their ends (LF, or CR LF) go to the store
@@ -196,7 +197,7 @@ int TCodeInterpreter::OnControl(unsigned char Control) {
     FInSequence = false;
     FBound.Reset();
     if (Control == kIndex || Control == kNextLine) LineFeed(Control == kNextLine);
-    else if (Control == kReverseIndex) MoveToRow(CursorRow() > 0 ? CursorRow() - 1 : 0);
+    else if (Control == kReverseIndex) ReverseIndex();
     return 1;
 }
 
@@ -206,7 +207,10 @@ int TCodeInterpreter::OnEscape(const char* Bytes, std::size_t Length) {
     if (Length != 1) return 1;  // character sets and the like change nothing here
     if (Bytes[0] == '7') SaveCursor();
     else if (Bytes[0] == '8') RestoreCursor();
-    else if (Bytes[0] == 'c') FStyle = {};
+    else if (Bytes[0] == 'c') {
+        FStyle = {};
+        FRegionSet = false;
+    }
     return 1;
 }
 
@@ -255,9 +259,22 @@ void TCodeInterpreter::CarriageReturn() {
 }
 
 void TCodeInterpreter::LineFeed(bool ToColumnZero) {
-    if (FFromEnd == 0) FSink.Append(u"\n", TTextStyle{});
-    else --FFromEnd;
+    if (PartialRegion()) {
+        const std::size_t row = CursorRow();
+        if (row == Region().Bottom) ScrollUp(Region().Top, 1, true);
+        else if (row + 1 < Rows()) MoveToRow(row + 1);
+    } else if (FFromEnd == 0) {
+        FSink.Append(u"\n", TTextStyle{});
+    } else {
+        --FFromEnd;
+    }
     if (ToColumnZero) FColumn = 0;
+}
+
+void TCodeInterpreter::ReverseIndex() {
+    const std::size_t row = CursorRow();
+    if (row == Region().Top) ScrollDown(row, 1);
+    else if (row > 0) MoveToRow(row - 1);
 }
 
 void TCodeInterpreter::Put(std::u16string_view Text) {
@@ -276,9 +293,10 @@ void TCodeInterpreter::Put(std::u16string_view Text) {
     FColumn += Text.size();
 }
 
+std::size_t TCodeInterpreter::Rows() const { return static_cast<std::size_t>(std::max(1, FSink.ScreenRows())); }
+
 std::size_t TCodeInterpreter::ScreenTop() const {
-    const auto rows = static_cast<std::size_t>(std::max(1, FSink.ScreenRows()));
-    return FSink.LineCount() > rows ? FSink.LineCount() - rows : 0;
+    return FSink.LineCount() > Rows() ? FSink.LineCount() - Rows() : 0;
 }
 
 std::size_t TCodeInterpreter::CursorRow() const {
@@ -290,13 +308,108 @@ uint64_t TCodeInterpreter::Columns() const { return static_cast<uint64_t>(std::m
 
 // Rows below the last line are made as they are reached.
 void TCodeInterpreter::MoveToRow(std::size_t Row) {
-    const auto rows = static_cast<std::size_t>(std::max(1, FSink.ScreenRows()));
-    const std::size_t line = ScreenTop() + std::min(Row, rows - 1);
+    const std::size_t line = ScreenTop() + std::min(Row, Rows() - 1);
     while (FSink.LineCount() <= line) FSink.Append(u"\n", TTextStyle{});
     FFromEnd = FSink.LineCount() - 1 - line;
 }
 
 void TCodeInterpreter::SetColumn(uint64_t Column) { FColumn = std::min(Column, Columns() - 1); }
+
+// ---- scrolling regions ------------------------------------------------------------
+
+// The area may have grown shorter than the region was set for: what is left
+// of it, or the whole screen.
+TCodeInterpreter::TRegion TCodeInterpreter::Region() const {
+    const std::size_t bottom = std::min(FRegion.Bottom, Rows() - 1);
+    if (!FRegionSet || FRegion.Top >= bottom) return {0, Rows() - 1};
+    return {FRegion.Top, bottom};
+}
+
+bool TCodeInterpreter::PartialRegion() const {
+    if (!FRegionSet) return false;
+    const TRegion region = Region();
+    return region.Top > 0 || region.Bottom + 1 < Rows();
+}
+
+void TCodeInterpreter::SetRegion(const long Arguments[], int Count) {
+    const auto top = static_cast<std::size_t>(CountOf(Count > 0 ? Arguments[0] : CSI_ARG_MISSING)) - 1;
+    // A bottom of 0 or none is the screen's last row.
+    const long bottom = Count > 1 && Mode(Arguments[1]) > 0 ? CountOf(Arguments[1]) : kMaxCount;
+    const std::size_t last = std::min(static_cast<std::size_t>(bottom) - 1, Rows() - 1);
+    // A region needs two rows at least.
+    if (top >= last) return;
+    FRegion = {top, last};
+    FRegionSet = true;
+    if (PartialRegion()) MakeScreenRows();
+    MoveToRow(0);
+    FColumn = 0;
+}
+
+// Scrolling inside a region works on rows that exist: a short area gets the
+// rest of its screen as empty lines.
+void TCodeInterpreter::MakeScreenRows() {
+    const std::size_t count = FSink.LineCount();
+    if (count >= Rows()) return;
+    FSink.Append(std::u16string(Rows() - count, u'\n'), TTextStyle{});
+    FFromEnd += Rows() - count;
+}
+
+// Rows FromRow to the region's bottom move up by Count and empty rows come in
+// below. Rows scrolled off the top of the screen stay above it, in the
+// scrollback, where that is asked for; elsewhere they are gone.
+void TCodeInterpreter::ScrollUp(std::size_t FromRow, std::size_t Count, bool IntoScrollback) {
+    MakeScreenRows();
+    const TRegion region = Region();
+    Count = std::min(Count, region.Bottom - FromRow + 1);
+    const std::size_t row = CursorRow();
+    const std::size_t last = ScreenTop() + region.Bottom;
+    // Counted from the end: a limit on the lines may drop some at the front meanwhile.
+    const std::size_t firstFromEnd = FSink.LineCount() - 1 - (ScreenTop() + FromRow) + Count;
+    FSink.Put(LineEnd(last), LineEnd(last), std::u16string(Count, u'\n'), TTextStyle{});
+    const std::size_t first = FSink.LineCount() - 1 - firstFromEnd;
+    if (FromRow > 0 || !IntoScrollback) FSink.Put(FSink.LineStart(first), FSink.LineStart(first + Count), u"", TTextStyle{});
+    MoveToRow(row);
+}
+
+// Rows FromRow to the region's bottom move down by Count, empty rows come in
+// at FromRow and the rows pushed past the bottom are gone.
+void TCodeInterpreter::ScrollDown(std::size_t FromRow, std::size_t Count) {
+    MakeScreenRows();
+    const TRegion region = Region();
+    Count = std::min(Count, region.Bottom - FromRow + 1);
+    const std::size_t row = CursorRow();
+    const std::size_t first = ScreenTop() + FromRow;
+    const std::size_t lastFromEnd = FSink.LineCount() - 1 - (ScreenTop() + region.Bottom);
+    FSink.Put(FSink.LineStart(first), FSink.LineStart(first), std::u16string(Count, u'\n'), TTextStyle{});
+    // What was the bottom row is now Count lines further down, counted from the end as a limit may drop lines.
+    const std::size_t last = FSink.LineCount() - 1 - lastFromEnd;
+    FSink.Put(LineEnd(last - Count), LineEnd(last), u"", TTextStyle{});
+    MoveToRow(row);
+}
+
+// Inserting and deleting lines works inside the region only, and returns to the line's start.
+void TCodeInterpreter::EditLines(char Command, std::size_t Count) {
+    const std::size_t row = CursorRow();
+    const TRegion region = Region();
+    if (row < region.Top || row > region.Bottom) return;
+    if (Command == 'L') ScrollDown(row, Count);
+    else ScrollUp(row, Count, false);
+    FColumn = 0;
+}
+
+// Moving up or down stops at the region's edge when the cursor is inside it.
+std::size_t TCodeInterpreter::RowUp(std::size_t Count) const {
+    const std::size_t row = CursorRow();
+    const std::size_t limit = row >= Region().Top ? Region().Top : 0;
+    return row > limit + Count ? row - Count : limit;
+}
+
+std::size_t TCodeInterpreter::RowDown(std::size_t Count) const {
+    const std::size_t row = CursorRow();
+    const std::size_t lastRow = FSink.LineCount() - 1 - ScreenTop();
+    const std::size_t limit = std::min(row <= Region().Bottom ? Region().Bottom : Rows() - 1, lastRow);
+    return std::min(row + Count, limit);
+}
 
 void TCodeInterpreter::SaveCursor() { FSaved = {CursorRow(), FColumn, FStyle}; }
 
@@ -317,14 +430,13 @@ int TCodeInterpreter::OnCsi(const char* Leader, const long Arguments[], int Coun
         return 1;
     }
     const std::size_t row = CursorRow();
-    const std::size_t lastRow = FSink.LineCount() - 1 - ScreenTop();
     switch (Command) {
-        case 'A': MoveToRow(row > n ? row - n : 0); break;
-        case 'B': MoveToRow(std::min<std::size_t>(row + n, lastRow)); break;
+        case 'A': MoveToRow(RowUp(n)); break;
+        case 'B': MoveToRow(RowDown(n)); break;
         case 'C': SetColumn(FColumn + n); break;
         case 'D': FColumn = FColumn > n ? FColumn - n : 0; break;
-        case 'E': MoveToRow(std::min<std::size_t>(row + n, lastRow)); FColumn = 0; break;
-        case 'F': MoveToRow(row > n ? row - n : 0); FColumn = 0; break;
+        case 'E': MoveToRow(RowDown(n)); FColumn = 0; break;
+        case 'F': MoveToRow(RowUp(n)); FColumn = 0; break;
         case 'G': case '`': SetColumn(n - 1); break;
         case 'd': MoveToRow(n - 1); break;
         case 'H': case 'f':
@@ -333,6 +445,8 @@ int TCodeInterpreter::OnCsi(const char* Leader, const long Arguments[], int Coun
             break;
         case 'J': case 'K': Erase(Command, Mode(first)); break;
         case '@': case 'P': case 'X': EditCharacters(Command, n); break;
+        case 'L': case 'M': EditLines(Command, static_cast<std::size_t>(n)); break;
+        case 'r': SetRegion(Arguments, Count); break;
         case 'm': SelectGraphicRendition(Arguments, Count); break;
         case 'n':
             if (Mode(first) == 5) Reply("\x1b[0n");
@@ -343,7 +457,7 @@ int TCodeInterpreter::OnCsi(const char* Leader, const long Arguments[], int Coun
             break;
         case 's': SaveCursor(); break;
         case 'u': RestoreCursor(); break;
-        default: break;  // modes, margins and the rest change nothing here
+        default: break;  // modes and the rest change nothing here
     }
     return 1;
 }
@@ -361,9 +475,10 @@ void TCodeInterpreter::Erase(char Command, long Mode) {
     if (Mode == 0) {
         FSink.Put(start + column, start + length, u"", TTextStyle{});
         if (Command == 'J' && FFromEnd > 0) {
-            const std::size_t last = FSink.LineCount() - 1;
-            FSink.Put(start + column, FSink.LineStart(last) + FSink.LineLength(last), u"", TTextStyle{});
-            FFromEnd = 0;
+            // The rows of a region keep their places; otherwise the rows below go.
+            const std::u16string rows = FRegionSet ? std::u16string(FFromEnd, u'\n') : u"";
+            FSink.Put(start + column, LineEnd(FSink.LineCount() - 1), rows, TTextStyle{});
+            if (!FRegionSet) FFromEnd = 0;
         }
     } else if (Mode == 1) {
         if (Command == 'J')

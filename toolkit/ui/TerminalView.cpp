@@ -3,10 +3,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QWheelEvent>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "toolkit/ui/StylePainting.h"
@@ -14,6 +18,9 @@
 namespace {
 
 constexpr int kMargin = 2;
+// Bytes drawn at a time, and the time a turn of the event loop spends drawing them.
+constexpr std::size_t kSlice = 4096;
+constexpr qint64 kTurnNanoseconds = 12'000'000;
 
 struct TKeyOfQt {
     int Qt;
@@ -39,6 +46,16 @@ uint8_t ModifiersOf(const QKeyEvent& Event) {
     return modifiers;
 }
 
+// Where the cell at Column starts in Text: one cell a unit, but for surrogate pairs.
+std::size_t UnitOfColumn(const std::u16string& Text, int Column) {
+    std::size_t unit = 0;
+    for (int column = 0; column < Column && unit < Text.size(); ++column) {
+        const bool pair = Text[unit] >= 0xD800 && Text[unit] <= 0xDBFF && unit + 1 < Text.size();
+        unit += pair ? 2 : 1;
+    }
+    return unit;
+}
+
 bool IsCopy(const QKeyEvent& Event) {
     return Event.key() == Qt::Key_C && Event.modifiers() == (Qt::ControlModifier | Qt::ShiftModifier);
 }
@@ -57,19 +74,132 @@ TTerminalView::TTerminalView(QWidget* Parent) : QWidget(Parent), FSizeLabel(new 
     FFrame.setSingleShot(true);
     FFrame.setInterval(16);
     QObject::connect(&FFrame, &QTimer::timeout, this, [this] { update(); });
+    FFeed.setSingleShot(true);
+    FFeed.setInterval(0);
+    QObject::connect(&FFeed, &QTimer::timeout, this, [this] { FeedSlices(); });
     MeasureFont();
 }
 
-// However fast the bytes come, the screen is painted at most once a frame.
 void TTerminalView::Write(std::string_view Bytes) {
-    FScreen.Write(Bytes);
-    if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
+    FWaiting.append(Bytes);
+    if (Waiting() > kMaxWaiting) Feed(Waiting() - kMaxWaiting);
+    if (Waiting() > 0 && !FFeed.isActive()) FFeed.start();
 }
 
-std::u16string TTerminalView::ScreenText() const {
+void TTerminalView::Drain() {
+    FFeed.stop();
+    Feed(Waiting());
+}
+
+void TTerminalView::FeedSlices() {
+    QElapsedTimer turn;
+    turn.start();
+    while (Waiting() > 0 && turn.nsecsElapsed() < kTurnNanoseconds) Feed(std::min(kSlice, Waiting()));
+    if (Waiting() > 0) FFeed.start();
+}
+
+// However fast the bytes come, the screen is painted at most once a frame.
+void TTerminalView::Feed(std::size_t Count) {
+    if (Count == 0) return;
+    FScreen.Write(std::string_view(FWaiting).substr(FWaitingFrom, Count));
+    FWaitingFrom += Count;
+    // What was drawn is let go of once it is a good part of the buffer.
+    if (FWaitingFrom == FWaiting.size()) {
+        FWaiting.clear();
+        FWaitingFrom = 0;
+    } else if (FWaitingFrom > kMaxWaiting) {
+        FWaiting.erase(0, FWaitingFrom);
+        FWaitingFrom = 0;
+    }
+    if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
+    if (FFed) FFed();
+}
+
+// ---- scrolling back --------------------------------------------------------------
+
+std::size_t TTerminalView::ScrolledBack() const {
+    if (FBack == 0) return 0;
+    const std::size_t count = HistoryCount();
+    return std::min(FBack + (count - std::min(FCountAtScroll, count)), count);
+}
+
+void TTerminalView::ScrollBack(long Rows) {
+    const auto back = static_cast<long>(ScrolledBack()) + Rows;
+    if (Rows != 0) ClearSelection();
+    FCountAtScroll = HistoryCount();
+    FBack = static_cast<std::size_t>(std::clamp(back, 0L, static_cast<long>(FCountAtScroll)));
+    update();
+}
+
+TTerminalScreen::TLine TTerminalView::ShownLine(int Row) const {
+    const auto back = static_cast<int>(std::min<std::size_t>(ScrolledBack(), INT_MAX));
+    if (Row >= back) return FScreen.Line(Row - back);
+    return FHistory.Line(HistoryCount() - static_cast<std::size_t>(back - Row));
+}
+
+void TTerminalView::wheelEvent(QWheelEvent* Event) {
+    // Three rows a notch, as text views scroll.
+    ScrollBack(Event->angleDelta().y() * 3 / 120);
+    Event->accept();
+}
+
+// ---- selecting -------------------------------------------------------------------
+
+QRectF TTerminalView::CellRect(int Row, int Column) const {
+    return {kMargin + Column * FCellWidth, static_cast<qreal>(kMargin + Row * FRowHeight), FCellWidth,
+            static_cast<qreal>(FRowHeight)};
+}
+
+int TTerminalView::CellAt(const QPointF& Point) const {
+    const int row = std::clamp(static_cast<int>((Point.y() - kMargin) / FRowHeight), 0, FScreen.Rows() - 1);
+    // A cell's right half selects up to the cell after it.
+    const int column = std::clamp(static_cast<int>(std::lround((Point.x() - kMargin) / FCellWidth)), 0, FScreen.Columns());
+    return row * (FScreen.Columns() + 1) + column;
+}
+
+bool TTerminalView::Selected(int Row, int Column) const {
+    const int cell = Row * (FScreen.Columns() + 1) + Column;
+    return std::min(FAnchor, FEnd) <= cell && cell < std::max(FAnchor, FEnd);
+}
+
+void TTerminalView::ClearSelection() {
+    if (FAnchor != FEnd) update();
+    FAnchor = FEnd = 0;
+}
+
+void TTerminalView::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() != Qt::LeftButton) return QWidget::mousePressEvent(Event);
+    ClearSelection();
+    FAnchor = FEnd = CellAt(Event->position());
+    setFocus();
+}
+
+void TTerminalView::mouseMoveEvent(QMouseEvent* Event) {
+    if (!(Event->buttons() & Qt::LeftButton)) return QWidget::mouseMoveEvent(Event);
+    FEnd = CellAt(Event->position());
+    update();
+}
+
+std::u16string TTerminalView::SelectedText() const {
+    const int width = FScreen.Columns() + 1;
+    const int first = std::min(FAnchor, FEnd);
+    const int last = std::max(FAnchor, FEnd);
+    std::u16string text;
+    for (int row = first / width; row <= last / width && first != last; ++row) {
+        const std::u16string line = ShownLine(row).Text;
+        const std::size_t from = row == first / width ? UnitOfColumn(line, first % width) : 0;
+        const std::size_t to = row == last / width ? UnitOfColumn(line, last % width) : line.size();
+        std::u16string part = line.substr(from, to - from);
+        part.erase(part.find_last_not_of(u' ') + 1);
+        text += (row == first / width ? u"" : u"\n") + part;
+    }
+    return text;
+}
+
+std::u16string TTerminalView::ShownText() const {
     std::u16string text;
     for (int row = 0; row < FScreen.Rows(); ++row) {
-        std::u16string line = FScreen.Line(row).Text;
+        std::u16string line = ShownLine(row).Text;
         line.erase(line.find_last_not_of(u' ') + 1);
         text += line + u"\n";
     }
@@ -119,16 +249,16 @@ void TTerminalView::paintEvent(QPaintEvent*) {
     font.setKerning(false);
     painter.setFont(font);
     for (int row = 0; row < FScreen.Rows(); ++row) {
-        const TTerminalScreen::TLine line = FScreen.Line(row);
+        const TTerminalScreen::TLine line = ShownLine(row);
         const int y = kMargin + row * FRowHeight;
         // One cell per unit, but for the second half of a surrogate pair.
         int column = 0;
         for (std::size_t i = 0; i < line.Text.size();) {
             std::size_t next = i + 1;
             if (line.Text[i] >= 0xD800 && line.Text[i] <= 0xDBFF && next < line.Text.size()) ++next;
-            const QRectF cell(kMargin + column * FCellWidth, y, FCellWidth, FRowHeight);
+            const QRectF cell = CellRect(row, column);
             QColor background;
-            ApplyTextStyle(painter, line.Styles[i], palette(), false, background);
+            ApplyTextStyle(painter, line.Styles[i], palette(), Selected(row, column), background);
             if (background.isValid()) painter.fillRect(cell, background);
             if (line.Text[i] != u' ')
                 painter.drawText(QPointF(cell.left(), y + FAscent),
@@ -137,9 +267,8 @@ void TTerminalView::paintEvent(QPaintEvent*) {
             ++column;
         }
     }
-    if (!FScreen.CursorVisible() || !hasFocus()) return;
-    const QRectF cursor(kMargin + FScreen.CursorColumn() * FCellWidth, kMargin + FScreen.CursorRow() * FRowHeight,
-                        FCellWidth, FRowHeight);
+    if (!FScreen.CursorVisible() || !hasFocus() || ScrolledBack() > 0) return;
+    const QRectF cursor = CellRect(FScreen.CursorRow(), FScreen.CursorColumn());
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.fillRect(cursor, Qt::white);
 }
@@ -158,9 +287,23 @@ bool TTerminalView::event(QEvent* Event) {
 bool TTerminalView::focusNextPrevChild(bool) { return false; }
 
 void TTerminalView::keyPressEvent(QKeyEvent* Event) {
-    if (IsCopy(*Event)) QApplication::clipboard()->setText(QString::fromStdU16String(ScreenText()));
-    else if (IsPaste(*Event)) FScreen.Paste(QApplication::clipboard()->text().toStdU16String());
-    else if (!SendKey(*Event)) return QWidget::keyPressEvent(Event);
+    const bool shift = Event->modifiers() == Qt::ShiftModifier;
+    if (IsCopy(*Event)) {
+        const std::u16string text = FAnchor != FEnd ? SelectedText() : ShownText();
+        QApplication::clipboard()->setText(QString::fromStdU16String(text));
+    } else if (shift && (Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown)) {
+        // Half a page, as xterm scrolls.
+        const long half = std::max(1, FScreen.Rows() / 2);
+        ScrollBack(Event->key() == Qt::Key_PageUp ? half : -half);
+    } else if (IsPaste(*Event)) {
+        FScreen.Paste(QApplication::clipboard()->text().toStdU16String());
+        ScrollBack(-static_cast<long>(ScrolledBack()));
+    } else if (SendKey(*Event)) {
+        ScrollBack(-static_cast<long>(ScrolledBack()));
+        ClearSelection();
+    } else {
+        return QWidget::keyPressEvent(Event);
+    }
     Event->accept();
 }
 

@@ -25,6 +25,7 @@ public:
     explicit TTextView(QWidget* Parent = nullptr);
 
     const TTextLines& Lines() const { return FLines; }
+    const TTextStyle& StyleAt(std::size_t Line, uint64_t Unit) const { return FStyles[FLines.StyleAt(Line, Unit)]; }
     std::u16string Text() const { return FLines.Text(); }
     Position Length() const { return FLines.Length(); }
 
