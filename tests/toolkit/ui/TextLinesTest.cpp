@@ -480,6 +480,14 @@ TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
         for (std::size_t line = 0; line < lines.LineCount(); ++line)
             if (lines.IsNote(line)) notes.push_back(line);
         EXPECT_EQ(notes, model.Notes);
+        // What File > Save writes: every line, the notes marked.
+        std::u16string saved;
+        const std::vector<std::u16string> all = SplitLines(model.Text);
+        for (std::size_t line = 0, note = 0; line < all.size(); ++line) {
+            if (note < model.Notes.size() && model.Notes[note] == line && ++note) saved += u"# ";
+            saved += all[line] + (line + 1 < all.size() ? u"\n" : u"");
+        }
+        EXPECT_EQ(FirstDifference(lines.TextMarkingNotes(u"# "), saved), std::u16string::npos);
         ExpectLayout(lines, model.Text, 80, 8);
         EXPECT_EQ(lines.Find(u"needle", lines.Length(), false), 0u);
         for (const uint64_t from : {uint64_t{10}, kChunk - 7, 5 * kChunk + 3}) {
