@@ -417,15 +417,21 @@ int main(int argc, char** argv) {
     Form3->Show();
     Application->ProcessMessages();
 
+    // One session a process, so that memory one freed does not count for the next.
     if (argc > 3 && std::string(argv[3]) == "spill") {
+        const std::string where = argc > 4 ? argv[4] : "window";
+        if (where == "window") {
+            ReportSpill("window (hex history too)", Form3->Memo1->View(), megabytes,
+                        [&](const std::string& Block) { Form3->OrvelSerialPort1Receive(nullptr, Block); });
+            return 0;
+        }
         TTextView alone;
         alone.resize(800, 600);
         alone.show();
-        ReportSpill("text view alone", alone, megabytes, [&](const std::string& Block) {
-            alone.AppendText(std::u16string(Block.begin(), Block.end()));
-        });
-        ReportSpill("window (hex history too)", Form3->Memo1->View(), megabytes,
-                    [&](const std::string& Block) { Form3->OrvelSerialPort1Receive(nullptr, Block); });
+        // The baseline, "memory": all of it in memory, as before the scrollback file.
+        if (where == "memory") alone.SetScrollback(0);
+        ReportSpill("text view alone, " + where, alone, megabytes,
+                    [&](const std::string& Block) { alone.AppendText(std::u16string(Block.begin(), Block.end())); });
         return 0;
     }
     if (argc > 3 && std::string(argv[3]) == "colours") {
