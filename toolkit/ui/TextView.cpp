@@ -121,7 +121,7 @@ std::size_t TTextView::LinesToDrop() {
     std::size_t lines = FLines.LinesOverBudget();
     if (lines > 0 && !FToldDropping) {
         FToldDropping = true;
-        FLines.AppendNote(u"\u2014 Memory is full: the oldest text is being dropped \u2014");
+        FLines.AppendNote(u"\u2014 The memory set aside for text is full: the oldest text is being dropped \u2014");
     }
     if (FLineLimit != 0 && FLines.LineCount() > FLineLimit) lines = std::max(lines, FLines.LineCount() - FLineLimit);
     return lines;
