@@ -7,7 +7,8 @@
 // however long the text or a single line grows. An edit before the last line
 // costs the lines it touches: they are written anew apart from the rest, and
 // the lines after them move by one shift that is kept aside while the edits
-// stay at one place.
+// stay at one place. Past a memory budget the oldest chunks go to a
+// scrollback file and are read back from it when needed.
 
 #include <cstdint>
 #include <deque>
