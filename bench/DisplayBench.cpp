@@ -214,6 +214,59 @@ void ReportScrollback(TForm3& Form, std::size_t Megabytes) {
     FormPart<TReceivedViews>(Form, "ReceivedViews").SetScrollback(0);
 }
 
+// A long session with no line limit: the text past the memory budget goes to
+// the scrollback file. Resident memory half way and at the end, the time the
+// stream took, then the first line scrolled into view and the first
+// megabyte's marker found from the first line and from the end (reading all
+// of the file back). Feed takes each block as the window or the bare view does.
+template <class TFeed>
+void ReportSpill(const std::string& Name, TTextView& View, std::size_t Megabytes, TFeed&& Feed) {
+    constexpr std::size_t kSpillBlock = 64 * 1024;
+    View.Clear();
+    const std::string stream = Stream(0, kMegabyte, true);
+    const std::size_t blocks = Megabytes * kMegabyte / kSpillBlock;
+    const double before = ResidentMegabytes();
+    double half = 0;
+    QElapsedTimer timer;
+    timer.start();
+    Feed("marker of the first megabyte\r\n");
+    for (std::size_t i = 0; i < blocks; ++i) {
+        const std::size_t offset = (i % (kMegabyte / kSpillBlock)) * kSpillBlock;
+        Feed(stream.substr(offset, kSpillBlock));
+        if (i % 16 == 0) Application->ProcessMessages();
+        if (i + 1 == blocks / 2) half = ResidentMegabytes();
+    }
+    Application->ProcessMessages();
+    const double streamed = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    const double end = ResidentMegabytes();
+    const std::string at = std::to_string(Megabytes) + " MB";
+    PrintFigure(Name + ": " + at + " of 64-byte lines streamed in", streamed, "s", 1.0,
+                View.Lines().ScrollbackError().empty() ? "" : "FILE FAILED");
+    PrintFigure("  resident before", before, "MB", 1.0);
+    PrintFigure("  resident half way", half, "MB", half / 200, "target ratio <= 1");
+    PrintFigure("  resident at the end", end, "MB", end / 200, "target ratio <= 1");
+    PrintFigure("  growth over the second half", end - half, "MB", (end - half) / half, "target: flat");
+
+    timer.start();
+    View.ScrollRows(-static_cast<int64_t>(View.Lines().RowCount()));
+    Application->ProcessMessages();
+    const double top = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const std::u16string first = View.Lines().LineText(View.Lines().LineOfRow(View.TopRow()));
+    PrintFigure("  scroll to the first line and paint it", top, "ms", 1.0, first.starts_with(u"marker") ? "" : "WRONG LINE");
+    const std::u16string needle = u"marker of the first";
+    View.SetSelection(0, 0);
+    timer.start();
+    const bool fromTop = View.Find(needle, true);
+    const double forward = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    PrintFigure("  find the first MB's marker from the first line", forward, "ms", 1.0, fromTop ? "" : "NOT FOUND");
+    View.SetSelection(View.Length(), View.Length());
+    timer.start();
+    const bool fromEnd = View.Find(needle, false);
+    const double backward = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    PrintFigure("  find it backwards from the end (reads " + at + " back)", backward, "ms", 1.0, fromEnd ? "" : "NOT FOUND");
+    View.Clear();
+}
+
 struct TStreamFigures {
     double LongestGapMs = 0;
     double LongestWriteMs = 0;
@@ -364,6 +417,23 @@ int main(int argc, char** argv) {
     Form3->Show();
     Application->ProcessMessages();
 
+    // One session a process, so that memory one freed does not count for the next.
+    if (argc > 3 && std::string(argv[3]) == "spill") {
+        const std::string where = argc > 4 ? argv[4] : "window";
+        if (where == "window") {
+            ReportSpill("window (hex history too)", Form3->Memo1->View(), megabytes,
+                        [&](const std::string& Block) { Form3->OrvelSerialPort1Receive(nullptr, Block); });
+            return 0;
+        }
+        TTextView alone;
+        alone.resize(800, 600);
+        alone.show();
+        // The baseline, "memory": all of it in memory, as before the scrollback file.
+        if (where == "memory") alone.SetScrollback(0);
+        ReportSpill("text view alone, " + where, alone, megabytes,
+                    [&](const std::string& Block) { alone.AppendText(std::u16string(Block.begin(), Block.end())); });
+        return 0;
+    }
     if (argc > 3 && std::string(argv[3]) == "colours") {
         ReportColours(*Form3, megabytes);
         Form3->cb_portlist->SetText(u"COM5");

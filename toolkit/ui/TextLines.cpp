@@ -3,13 +3,20 @@
 
 #include <algorithm>
 
+#include <QString>
+
 #include "toolkit/core/SysUtils.h"
+#include "toolkit/ui/ScrollbackFile.h"
 
 namespace {
 
 constexpr char16_t kCarriageReturn = u'\r';
 constexpr char16_t kLineFeed = u'\n';
 constexpr char16_t kTab = u'\t';
+// Text kept in memory before the oldest goes to the scrollback file.
+constexpr uint64_t kDefaultBudgetUnits = uint64_t{64} << 20;
+// Chunks read back from the file: what is in view, what a search reads, and a few more.
+constexpr std::size_t kCachedChunks = 4;
 
 uint64_t CeilDiv(uint64_t A, uint64_t B) { return (A + B - 1) / B; }
 
@@ -46,11 +53,33 @@ void TUnitChunk::CopyTo(std::size_t From, std::size_t Count, std::u16string& Out
     else Out.append(FNarrow.get() + From, FNarrow.get() + From + Count);
 }
 
-TTextLines::TTextLines() { Clear(); }
+const void* TUnitChunk::Storage() const {
+    return FWide ? static_cast<const void*>(FWide.get()) : static_cast<const void*>(FNarrow.get());
+}
+
+void* TUnitChunk::Allocate(bool Wide) {
+    FNarrow.reset();
+    FWide.reset();
+    if (Wide) {
+        FWide = std::make_unique_for_overwrite<char16_t[]>(FCapacity);
+        return FWide.get();
+    }
+    FNarrow = std::make_unique_for_overwrite<uint8_t[]>(FCapacity);
+    return FNarrow.get();
+}
+
+TTextLines::TTextLines() : FBudgetChunks(kDefaultBudgetUnits / kChunkUnits), FCache(kCachedChunks) { Clear(); }
+
+TTextLines::~TTextLines() = default;
 
 void TTextLines::Clear() {
     FChunks.clear();
     FChunkBase = 0;
+    FSpilled.clear();
+    FSpillBase = 0;
+    FScrollback.reset();
+    FScrollbackError.clear();
+    for (TCached& cached : FCache) cached.Chunk = UINT64_MAX;
     FCheckpointBase = 0;
     FDataEnd = 0;
     FEditChunks.clear();
@@ -116,7 +145,10 @@ std::u16string TTextLines::TextMarkingNotes(std::u16string_view Mark) const {
 
 void TTextLines::PushUnit(char16_t Unit) {
     if (FDataEnd % kCheckpointSpacing == 0) FCheckpoints.push_back(FLineCells.back());
-    if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size()) FChunks.emplace_back(kChunkUnits);
+    if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size()) {
+        FChunks.emplace_back(kChunkUnits);
+        Spill();
+    }
     FChunks[FDataEnd / kChunkUnits - FChunkBase].Set(FDataEnd % kChunkUnits, Unit);
     ++FDataEnd;
     uint64_t& cells = FLineCells.back();
@@ -240,6 +272,7 @@ void TTextLines::KeepLines(std::size_t Count) {
     // The lines the shift moved are gone.
     if (FShiftFrom >= Count) FShiftPos = FShiftRows = 0;
     FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
+    Unspill(FDataEnd / kChunkUnits);
     FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
 
@@ -335,11 +368,87 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
     const uint64_t first = FLineData.front();
     if (first & kEdited) return;
     FNotes.erase(FNotes.begin(), FNotes.lower_bound(first));
-    for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
+    for (; !FSpilled.empty() && (FSpillBase + 1) * kChunkUnits <= first; ++FSpillBase) FSpilled.pop_front();
+    if (FSpilled.empty())
+        for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
     for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
         FCheckpoints.pop_front();
     // The last run that starts before the first kept unit still gives it its style.
     while (FStyleRuns.size() > 1 && FStyleRuns[1].Data <= first) FStyleRuns.pop_front();
+}
+
+// ---- the scrollback file ----------------------------------------------------
+
+void TTextLines::SetScrollback(uint64_t Units, std::u16string Folder) {
+    FBudgetChunks = Units == 0 ? 0 : std::max<uint64_t>(1, Units / kChunkUnits);
+    FScrollbackFolder = std::move(Folder);
+    Spill();
+}
+
+// The last chunk takes the appends, so it always stays.
+void TTextLines::Spill() {
+    if (FBudgetChunks == 0 || !FScrollbackError.empty()) return;
+    while (FChunks.size() > std::max<uint64_t>(FBudgetChunks, 1)) {
+        if (!FScrollback) FScrollback = std::make_unique<TScrollbackFile>(QString::fromStdU16String(FScrollbackFolder));
+        const TUnitChunk& oldest = FChunks.front();
+        const auto at = FScrollback->Write(oldest.Storage(), oldest.StorageBytes());
+        if (!at) {
+            FScrollbackError = FScrollback->Error().toStdU16String();
+            return;
+        }
+        if (FSpilled.empty()) FSpillBase = FChunkBase;
+        FSpilled.push_back({*at, oldest.Wide()});
+        FChunks.pop_front();
+        ++FChunkBase;
+    }
+}
+
+const TUnitChunk& TTextLines::SpilledChunk(uint64_t Chunk) const {
+    ++FCacheClock;
+    TCached* oldest = &FCache.front();
+    for (TCached& cached : FCache) {
+        if (cached.Chunk == Chunk) {
+            cached.Used = FCacheClock;
+            return cached.Units;
+        }
+        if (cached.Used < oldest->Used) oldest = &cached;
+    }
+    oldest->Units = LoadChunk(Chunk);
+    oldest->Chunk = Chunk;
+    oldest->Used = FCacheClock;
+    return oldest->Units;
+}
+
+TUnitChunk TTextLines::LoadChunk(uint64_t Chunk) const {
+    TUnitChunk units(kChunkUnits);
+    const TSpilled& spilled = FSpilled[Chunk - FSpillBase];
+    void* storage = units.Allocate(spilled.Wide);
+    if (!FScrollback->Read(spilled.Offset, storage, units.StorageBytes()))
+        // What the system lost of the file shows as such.
+        for (std::size_t i = 0; i < kChunkUnits; ++i) units.Set(i, u'\uFFFD');
+    return units;
+}
+
+void TTextLines::Unspill(uint64_t Chunk) {
+    if (Chunk >= FChunkBase || FSpilled.empty()) return;
+    for (; FChunkBase > Chunk && !FSpilled.empty(); FSpilled.pop_back()) {
+        --FChunkBase;
+        FChunks.push_front(LoadChunk(FChunkBase));
+        FScrollback->Rewind(FSpilled.back().Offset);
+    }
+    for (TCached& cached : FCache)
+        if (cached.Chunk >= FChunkBase) cached.Chunk = UINT64_MAX;
+}
+
+// Lines wholly before the newest chunks the budget holds; a line the user
+// edited lies elsewhere and ends the count.
+std::size_t TTextLines::LinesOverBudget() const {
+    if (FScrollbackError.empty() || FChunks.size() <= FBudgetChunks) return 0;
+    const uint64_t keep = (FChunkBase + FChunks.size() - FBudgetChunks) * kChunkUnits;
+    return PartitionPoint(0, LineCount() - 1, [&](uint64_t Line) {
+        const uint64_t next = FLineData[Line + 1];
+        return !(next & kEdited) && next <= keep;
+    });
 }
 
 // ---- reading -----------------------------------------------------------------

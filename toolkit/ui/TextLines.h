@@ -7,7 +7,8 @@
 // however long the text or a single line grows. An edit before the last line
 // costs the lines it touches: they are written anew apart from the rest, and
 // the lines after them move by one shift that is kept aside while the edits
-// stay at one place.
+// stay at one place. Past a memory budget the oldest chunks go to a
+// scrollback file and are read back from it when needed.
 
 #include <cstdint>
 #include <deque>
@@ -18,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+class TScrollbackFile;
+
 // A run of text units that takes one byte a unit while every unit fits in
 // one (a device that sends ASCII or Latin-1), and two from the first that
 // does not on. Units are set in order, each once.
@@ -27,6 +30,12 @@ public:
     char16_t Get(std::size_t Index) const { return FWide ? FWide[Index] : FNarrow[Index]; }
     void Set(std::size_t Index, char16_t Unit);
     void CopyTo(std::size_t From, std::size_t Count, std::u16string& Out) const;
+    // The units as stored, to write them out and read them back.
+    bool Wide() const { return FWide != nullptr; }
+    const void* Storage() const;
+    std::size_t StorageBytes() const { return FCapacity * (FWide ? 2 : 1); }
+    // Fresh storage of that width for all the units, to read them into.
+    void* Allocate(bool Wide);
 
 private:
     std::size_t FCapacity;
@@ -52,6 +61,16 @@ public:
     };
 
     TTextLines();
+    ~TTextLines();
+
+    // Text beyond about Units units in memory goes to a scrollback file in
+    // Folder (empty: the user's cache folder) and is read back from there as
+    // needed; 0 keeps all of it in memory. Clear removes the file.
+    void SetScrollback(uint64_t Units, std::u16string Folder = {});
+    // Why the scrollback file could not take text, once it could not; empty till then.
+    const std::u16string& ScrollbackError() const { return FScrollbackError; }
+    // While the file cannot take text: the front lines that lie beyond the budget.
+    std::size_t LinesOverBudget() const;
 
     // A carriage return, a line feed and the pair of them each end a line,
     // also when the pair is split over two calls.
@@ -143,8 +162,17 @@ private:
                                        std::u16string& Window) const;
     char16_t UnitAtData(uint64_t Data) const;
     const TUnitChunk& ChunkOf(uint64_t Data) const {
-        return Data & kEdited ? FEditChunks[(Data & ~kEdited) / kChunkUnits] : FChunks[Data / kChunkUnits - FChunkBase];
+        if (Data & kEdited) return FEditChunks[(Data & ~kEdited) / kChunkUnits];
+        const uint64_t chunk = Data / kChunkUnits;
+        return chunk < FChunkBase ? SpilledChunk(chunk) : FChunks[chunk - FChunkBase];
     }
+    // Moves the oldest chunks to the scrollback file while more are in memory than the budget.
+    void Spill();
+    // Reads a chunk from the file through a small cache.
+    const TUnitChunk& SpilledChunk(uint64_t Chunk) const;
+    TUnitChunk LoadChunk(uint64_t Chunk) const;
+    // Brings the chunks from Chunk on back into memory, to write in them again.
+    void Unspill(uint64_t Chunk);
     void CopyData(uint64_t From, uint64_t To, std::u16string& Out) const;
     void PushUnit(char16_t Unit);
     // Text as a note in the last line, which is empty, and a line end after it.
@@ -176,7 +204,25 @@ private:
 
     std::deque<TUnitChunk> FChunks;
     std::deque<TStyleRun> FStyleRuns;  // rising; the style before the first is 0
-    uint64_t FChunkBase = 0;             // chunks released from the front
+    uint64_t FChunkBase = 0;             // chunks released from the front or in the file
+    // The chunks in the scrollback file, from FSpillBase up to FChunkBase.
+    struct TSpilled {
+        uint64_t Offset;
+        bool Wide;
+    };
+    std::deque<TSpilled> FSpilled;
+    uint64_t FSpillBase = 0;
+    uint64_t FBudgetChunks = 0;  // 0: no budget
+    std::u16string FScrollbackFolder;
+    std::unique_ptr<TScrollbackFile> FScrollback;
+    std::u16string FScrollbackError;
+    struct TCached {
+        uint64_t Chunk = UINT64_MAX;
+        uint64_t Used = 0;
+        TUnitChunk Units{0};
+    };
+    mutable std::vector<TCached> FCache;
+    mutable uint64_t FCacheClock = 0;
     uint64_t FDataEnd = 0;               // units stored
     std::deque<TUnitChunk> FEditChunks;  // the lines edits wrote, from kEdited on
     uint64_t FEditEnd = 0;

@@ -106,9 +106,30 @@ void TTextView::SetLineLimit(std::size_t Lines) {
     viewport()->update();
 }
 
+void TTextView::SetScrollback(uint64_t Units, std::u16string Folder) {
+    FLines.SetScrollback(Units, std::move(Folder));
+    KeepLineLimit();
+}
+
+// Each trouble with the file is told once, as a note of the console's own.
+std::size_t TTextView::LinesToDrop() {
+    if (!FLines.ScrollbackError().empty() && !FToldScrollbackFailed) {
+        FToldScrollbackFailed = true;
+        FLines.AppendNote(u"\u2014 The scrollback file cannot be written (" + FLines.ScrollbackError() +
+                          u"); the oldest text will go when memory is full \u2014");
+    }
+    std::size_t lines = FLines.LinesOverBudget();
+    if (lines > 0 && !FToldDropping) {
+        FToldDropping = true;
+        FLines.AppendNote(u"\u2014 The memory set aside for text is full: the oldest text is being dropped \u2014");
+    }
+    if (FLineLimit != 0 && FLines.LineCount() > FLineLimit) lines = std::max(lines, FLines.LineCount() - FLineLimit);
+    return lines;
+}
+
 void TTextView::KeepLineLimit() {
-    if (FLineLimit == 0 || FLines.LineCount() <= FLineLimit) return;
-    const std::size_t dropped = FLines.LineCount() - FLineLimit;
+    const std::size_t dropped = LinesToDrop();
+    if (dropped == 0) return;
     const Position units = FLines.LineStart(dropped);
     const uint64_t rows = FLines.FirstRowOf(dropped);
     const uint64_t top = TopRow();
@@ -142,6 +163,7 @@ void TTextView::SetText(std::u16string_view Text) {
 void TTextView::Clear() {
     FLinesGone += FLines.LineCount() - 1;
     FLines.Clear();
+    FToldScrollbackFailed = FToldDropping = false;
     FAnchor = FCaret = 0;
     FFollow = true;
     UpdateScrollBars();

@@ -52,6 +52,10 @@ public:
     // arrives; the rows in view stay where they are unless they are dropped.
     void SetLineLimit(std::size_t Lines);
     std::size_t LineLimit() const { return FLineLimit; }
+    // Text beyond about Units units in memory goes to a scrollback file in
+    // Folder (empty: the user's cache folder); see TTextLines::SetScrollback.
+    // When the file cannot take it, the view says so and the oldest text goes.
+    void SetScrollback(uint64_t Units, std::u16string Folder = {});
     // Selects the next place where Needle stands after the selection (or the
     // previous one before it), wrapping round, and scrolls it into view.
     // False when the text holds no Needle.
@@ -125,6 +129,8 @@ private:
     void DeleteSelectionOr(Position From, Position To);
     void SelectWordAt(Position Where);
     void KeepLineLimit();
+    // What goes beyond the line limit, or beyond memory when the file fails.
+    std::size_t LinesToDrop();
     void ShowAppended();
 
     TTextLines FLines;
@@ -137,6 +143,8 @@ private:
     bool FSelecting = false;
     std::size_t FLineLimit = 0;
     uint64_t FLinesGone = 0;  // lines dropped or cleared
+    bool FToldScrollbackFailed = false;
+    bool FToldDropping = false;
     // The styles the text uses, by the number the lines keep; 0 is the plain one.
     std::vector<TTextStyle> FStyles{TTextStyle{}};
     std::unordered_map<uint64_t, uint32_t> FStyleIds;

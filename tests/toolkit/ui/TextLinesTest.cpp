@@ -4,8 +4,12 @@
 
 #include "toolkit/ui/TextLines.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -385,4 +389,142 @@ TEST(TextLines, KeepsStylesThroughPutsDropsAndNewTabStops) {
     EXPECT_EQ(StylesOf(lines), (S{{3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0, 0}}));
     lines.SetTabStops({8});
     EXPECT_EQ(StylesOf(lines), (S{{3, 1, 1}, {2, 2, 2, 2, 0, 0, 0, 0, 0}}));
+}
+
+// ---- the scrollback file -----------------------------------------------------
+
+namespace {
+
+constexpr uint64_t kChunk = 65536;
+
+// Text of several kinds (wide and narrow units, styles, notes) appended to
+// Lines and to a model of the joined text and of each unit's style.
+struct TSessionModel {
+    std::u16string Text;
+    std::vector<uint32_t> Styles;  // of each unit but the line ends
+    std::vector<std::size_t> Notes;
+    std::size_t Line = 0;  // the last line of Text
+
+    void Add(TTextLines& Lines, std::mt19937& Random, std::size_t Units) {
+        while (Text.size() < Units) {
+            const auto style = static_cast<uint32_t>(Random() % 3);
+            std::u16string piece = RandomText(Random, 1 + Random() % 300, false);
+            if (Random() % 4 == 0) piece += u'\n';
+            Lines.SetStyle(style);
+            Lines.Append(piece);
+            Text += piece;
+            for (const char16_t unit : piece) {
+                if (unit != u'\n') Styles.push_back(style);
+                else ++Line;
+            }
+            if (Random() % 50 == 0) AddNote(Lines);
+        }
+    }
+    void AddNote(TTextLines& Lines) {
+        const std::u16string note = u"\u2014 note " + std::u16string(1, char16_t(u'0' + Notes.size() % 10));
+        Lines.SetStyle(0);
+        Lines.AppendNote(note);
+        if (!Text.empty() && Text.back() != u'\n') {
+            Text += u'\n';
+            ++Line;
+        }
+        Notes.push_back(Line++);
+        Text += note + u'\n';
+        Styles.insert(Styles.end(), note.size(), 0);
+    }
+};
+
+std::vector<uint32_t> FlatStyles(const TTextLines& Lines) {
+    std::vector<uint32_t> flat;
+    for (const auto& line : StylesOf(Lines)) flat.insert(flat.end(), line.begin(), line.end());
+    return flat;
+}
+
+// Where two long texts first differ (npos: nowhere), which says more than both texts would.
+std::size_t FirstDifference(const std::u16string& A, const std::u16string& B) {
+    if (A == B) return std::u16string::npos;
+    return static_cast<std::size_t>(std::mismatch(A.begin(), A.end(), B.begin(), B.end()).first - A.begin());
+}
+
+std::size_t FilesIn(const QTemporaryDir& Folder) { return QDir(Folder.path()).entryList(QDir::Files).size(); }
+
+}  // namespace
+
+// Ten times the budget goes through a file in a folder of the test's own: the
+// text, its styles, its notes and its layout read back as they went in, found
+// and copied across the boundary of what is in memory.
+TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // One left by a run that crashed where open files keep their names.
+    QFile stale(QDir(folder.path()).filePath(QStringLiteral("scrollback-999999-0.tmp")));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+    std::mt19937 random(41);
+    TSessionModel model;
+    {
+        TTextLines lines;
+        lines.SetScrollback(2 * kChunk, folder.path().toStdU16String());
+        lines.SetColumns(80);
+        model.Text = u"needle at the start\n";
+        model.Styles.assign(model.Text.size() - 1, 0);
+        model.Line = 1;
+        lines.Append(model.Text);
+        model.Add(lines, random, 20 * kChunk);
+        EXPECT_TRUE(lines.ScrollbackError().empty());
+        EXPECT_FALSE(QFile::exists(stale.fileName()));
+
+        EXPECT_EQ(FirstDifference(lines.Text(), model.Text), std::u16string::npos);
+        EXPECT_EQ(FlatStyles(lines), model.Styles);
+        std::vector<std::size_t> notes;
+        for (std::size_t line = 0; line < lines.LineCount(); ++line)
+            if (lines.IsNote(line)) notes.push_back(line);
+        EXPECT_EQ(notes, model.Notes);
+        // What File > Save writes: every line, the notes marked.
+        std::u16string saved;
+        const std::vector<std::u16string> all = SplitLines(model.Text);
+        for (std::size_t line = 0, note = 0; line < all.size(); ++line) {
+            if (note < model.Notes.size() && model.Notes[note] == line && ++note) saved += u"# ";
+            saved += all[line] + (line + 1 < all.size() ? u"\n" : u"");
+        }
+        EXPECT_EQ(FirstDifference(lines.TextMarkingNotes(u"# "), saved), std::u16string::npos);
+        ExpectLayout(lines, model.Text, 80, 8);
+        EXPECT_EQ(lines.Find(u"needle", lines.Length(), false), 0u);
+        for (const uint64_t from : {uint64_t{10}, kChunk - 7, 5 * kChunk + 3}) {
+            const uint64_t to = lines.Length() - from / 2;
+            EXPECT_EQ(lines.Text(from, to), model.Text.substr(from, to - from));
+        }
+
+        // Putting text over a place that went to the file brings it back.
+        const uint64_t at = 3 * kChunk + 11;
+        lines.Put(at, at + 4, u"PUT", 2);
+        model.Text.replace(at, 4, u"PUT");
+        EXPECT_EQ(FirstDifference(lines.Text(), model.Text), std::u16string::npos);
+        model.Add(lines, random, 24 * kChunk);
+        EXPECT_EQ(FirstDifference(lines.Text(), model.Text), std::u16string::npos);
+
+        lines.Clear();
+        EXPECT_EQ(FilesIn(folder), 0u);
+        lines.Append(model.Text);
+        EXPECT_EQ(FirstDifference(lines.Text(), model.Text), std::u16string::npos);
+    }
+    EXPECT_EQ(FilesIn(folder), 0u);
+}
+
+// The line limit, set as well, drops the oldest text from the file too.
+TEST(TextLines, DropsTheOldestLinesFromTheScrollbackFile) {
+    QTemporaryDir folder;
+    std::mt19937 random(43);
+    TTextLines lines;
+    lines.SetScrollback(kChunk, folder.path().toStdU16String());
+    TSessionModel model;
+    model.Add(lines, random, 8 * kChunk);
+    const std::size_t drop = lines.LineCount() - 100;
+    lines.DropFrontLines(drop);
+    const std::vector<std::u16string> all = SplitLines(model.Text);
+    std::u16string rest;
+    for (std::size_t line = drop; line < all.size(); ++line) rest += all[line] + (line + 1 < all.size() ? u"\n" : u"");
+    EXPECT_EQ(FirstDifference(lines.Text(), rest), std::u16string::npos);
+    model.Add(lines, random, 12 * kChunk);
+    EXPECT_EQ(lines.LineText(lines.LineCount() - 1), SplitLines(model.Text).back());
 }

@@ -13,8 +13,16 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <csignal>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "tests/toolkit/ui/QtTestSupport.h"
 #include "toolkit/ui/StdCtrls.h"
@@ -109,6 +117,89 @@ TEST_F(TextView, ALineLimitDropsTheOldestLinesWithoutMovingWhatTheUserReads) {
     AppendLines(50);
     EXPECT_EQ(View->Lines().LineCount(), 250u);
 }
+
+// The ways the scrollback file stops taking text: it cannot be made at all,
+// or the disk fills (a limit on the size of files this process writes) after
+// it took some.
+struct TFileTroubleCase {
+    const char* Name;
+    bool FileStopsGrowing;
+};
+
+class ScrollbackTrouble : public TextView, public testing::WithParamInterface<TFileTroubleCase> {};
+
+TEST_P(ScrollbackTrouble, SaysSoOnceThenDropsTheOldestTextAndGoesOn) {
+    constexpr uint64_t kChunk = 65536;
+    QTemporaryDir folder;
+    QString where = folder.path();
+#ifndef _WIN32
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (GetParam().FileStopsGrowing) {
+        const rlimit full{3 * kChunk, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &full);
+    }
+#else
+    if (GetParam().FileStopsGrowing) GTEST_SKIP() << "no limit on the size of files here";
+#endif
+    if (!GetParam().FileStopsGrowing) {
+        // A folder that cannot be made: a file stands where it would be.
+        where = folder.filePath(QStringLiteral("taken"));
+        QFile taken(where);
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    }
+    View->SetScrollback(2 * kChunk, where.toStdU16String());
+    int next = 0;
+    const auto receive = [&](int Lines) {
+        std::u16string block;
+        for (const int end = next + Lines; next < end; ++next) {
+            const std::string number = std::to_string(next);
+            block += u"received line " + std::u16string(number.begin(), number.end()) + u"\r\n";
+        }
+        View->AppendText(block);
+    };
+    const TTextLines& lines = View->Lines();
+    // What the window told, in order; it soon goes with the oldest text.
+    std::vector<std::u16string> told;
+    const auto readNotes = [&] {
+        for (std::size_t line = 0; line < lines.LineCount(); ++line)
+            if (lines.IsNote(line) && std::find(told.begin(), told.end(), lines.LineText(line)) == told.end())
+                told.push_back(lines.LineText(line));
+    };
+    for (int i = 0; i < 100; ++i) {
+        receive(500);
+        readNotes();
+    }
+#ifndef _WIN32
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+#endif
+
+    int first = -1;
+    bool inOrder = true;
+    for (std::size_t line = 0; line + 1 < lines.LineCount(); ++line) {
+        if (lines.IsNote(line)) continue;
+        const std::u16string text = lines.LineText(line);
+        const int number = std::stoi(std::string(text.begin() + 14, text.end()));
+        inOrder = inOrder && (first < 0 || number == first + 1);
+        first = number;
+    }
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find(u"scrollback file cannot be written"), std::u16string::npos);
+    EXPECT_NE(told[1].find(u"oldest text is being dropped"), std::u16string::npos);
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(first, next - 1);
+    EXPECT_LT(lines.Length(), 5 * kChunk);
+
+    receive(10);
+    EXPECT_EQ(lines.LineText(lines.LineCount() - 2), u"received line " + std::u16string(u"50009"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScrollbackTrouble,
+                         testing::Values(TFileTroubleCase{"FolderCannotBeMade", false},
+                                         TFileTroubleCase{"FileStopsGrowing", true}),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST_F(TextView, FindSelectsTheNextMatchRoundTheEndAndShowsIt) {
     AppendLines(200);
