@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QList>
+#include <QTimer>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -75,6 +76,9 @@ public:
     bool TabChangesFocus() const { return FTabChangesFocus; }
 
     bool FollowsEnd() const { return FFollow; }
+    // Text added from outside is shown once a frame, however often it comes:
+    // true while some waits for the next frame (scroll bars and paint).
+    bool ShowPending() const { return FShowTimer.isActive(); }
     // Shows the end and follows it from now on.
     void ScrollToEnd();
     void ScrollRows(int64_t Rows);
@@ -124,7 +128,11 @@ private:
     void DeleteSelectionOr(Position From, Position To);
     void SelectWordAt(Position Where);
     void KeepLineLimit();
+    // Asks for the added text to be shown at the next frame.
     void ShowAppended();
+    void ShowNow();
+    // Scroll bars that must be exact before the view moves on its own.
+    void ShowPendingNow();
 
     TTextLines FLines;
     Position FAnchor = 0;
@@ -143,4 +151,5 @@ private:
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
+    QTimer FShowTimer;
 };
