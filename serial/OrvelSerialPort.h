@@ -448,9 +448,11 @@ private:
     void DoExecuteLineStatus();
     bool StopRequested() const { return Terminated() || ComDevice == INVALID_HANDLE_VALUE; }
     void PollLineStatus();
-    // True when more is likely waiting (see ReadWaiting). Streaming: the
-    // previous pass said so.
-    bool PollReceive(bool Streaming);
+    // How a pass ended: more likely waiting (see ReadWaiting), a fast
+    // stream's worth taken, or a slow port's or nothing.
+    enum TPassEnd : uint8_t { peMore, peFast, peSlow };
+    // Streaming: the previous pass ended with more waiting.
+    TPassEnd PollReceive(bool Streaming);
     // Passes Chunk on to be delivered where events are raised.
     void HandOff(const AnsiString& Chunk);
     // Holds the loop while the undelivered data exceeds its limit.

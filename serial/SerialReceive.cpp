@@ -21,6 +21,8 @@ constexpr uint32_t kPresenceCheckMinDelay = 50;
 constexpr DWORD kRefillAfter = 1024;
 // A pass that took a line discipline's worth came from a fast stream.
 constexpr std::size_t kFastPass = 4096;
+// The pause after such a pass, when Delay is longer.
+constexpr uint32_t kFastStreamPause = 10;
 constexpr auto kRefillWait = std::chrono::milliseconds(10);
 constexpr auto kFirstRefillLook = std::chrono::microseconds(50);
 // Received data waiting for a main thread that has fallen behind; past this
@@ -33,16 +35,18 @@ constexpr int kRoomCheckMs = 10;
 // ---- the receive thread --------------------------------------------------------
 
 void TComThread::Execute() {
-    bool more = false;
+    TPassEnd end = peSlow;
     while (!StopRequested()) {
+        end = peSlow;
         if (Owner->FAutoReceive) {
             PollLineStatus();
-            if (!StopRequested()) more = PollReceive(more);
-        } else {
-            more = false;
+            if (!StopRequested()) end = PollReceive(end == peMore);
         }
-        // The device sends faster than a pause allows: the next pass starts at once.
-        if (!more && !StopRequested()) CommBackend().Sleep(Owner->FDelay);
+        if (StopRequested() || end == peMore) continue;  // more is waiting: the next pass starts at once
+        // A fast stream that the pass caught up with is looked at again soon:
+        // a pty holds less than a Delay's worth of it, and its writer would wait.
+        const uint32_t delay = Owner->FDelay;
+        CommBackend().Sleep(end == peFast ? std::min(delay, kFastStreamPause) : delay);
     }
 }
 
@@ -54,7 +58,7 @@ void TComThread::PollLineStatus() {
     }
 }
 
-bool TComThread::PollReceive(bool Streaming) {
+TComThread::TPassEnd TComThread::PollReceive(bool Streaming) {
     try {
         DWORD waiting = Owner->WaitingCount(ComDevice);
         // Right after a fast pass the driver may not have refilled yet.
@@ -64,13 +68,13 @@ bool TComThread::PollReceive(bool Streaming) {
             AnsiString chunk;
             const bool more = Owner->ReadWaiting(ComDevice, waiting, chunk);
             if (!chunk.empty()) HandOff(chunk);
-            return more;
+            return more ? peMore : chunk.size() >= kFastPass ? peFast : peSlow;
         }
     } catch (...) {
         // A failed query or read ends this pass only.
     }
     CheckPresence();
-    return false;
+    return peSlow;
 }
 
 void TComThread::HandOff(const AnsiString& Chunk) {
