@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -24,10 +26,16 @@ namespace {
 constexpr double kBaselineSeconds = 5.0;
 constexpr double kRunSeconds = 20.0;
 
-double PlainLoopLargestDelayMs(const TPty& Far, double Rate) {
+// What a plain read() loop achieves on this machine now: the baselines.
+struct TPlainLoop {
+    double LargestDelayMs = 0;
+    double LongestBlockedMs = 0;
+};
+
+TPlainLoop PlainLoop(const TPty& Far, double Rate) {
     DrainTerminal(Far.SlavePath());
     const int fd = OpenRawTerminal(Far.SlavePath());
-    if (fd < 0) return 0;
+    if (fd < 0) return {};
     TPacedWriter writer(Far.Master(), Rate, kBaselineSeconds);
     TStreamCheck check(writer);
     writer.Start();
@@ -41,17 +49,18 @@ double PlainLoopLargestDelayMs(const TPty& Far, double Rate) {
     }
     writer.Join();
     ::close(fd);
-    return check.LargestDelayMs();
+    return {check.LargestDelayMs(), writer.LongestBlockedMs()};
 }
 
 // The console window's settings: its polling pause and its input queue.
 constexpr uint32_t kConsoleDelay = 100;
 constexpr uint32_t kConsoleInputBuffer = 65536;
 
-void ComponentRun(const TPty& Far, const char* Line, double Rate) {
-    const double baselineMs = PlainLoopLargestDelayMs(Far, Rate);
+void ComponentRun(const TPty& Far, const char* Line, double Rate, double Seconds) {
+    const TPlainLoop plain = PlainLoop(Far, Rate);
+    const double baselineMs = plain.LargestDelayMs;
     DrainTerminal(Far.SlavePath());
-    TPacedWriter writer(Far.Master(), Rate, kRunSeconds);
+    TPacedWriter writer(Far.Master(), Rate, Seconds);
     TStreamCheck check(writer);
     TOrvelSerialPort port(nullptr);
     port.SetCommPort(spCOM5);
@@ -70,12 +79,13 @@ void ComponentRun(const TPty& Far, const char* Line, double Rate) {
     const double seconds = SecondsSince(start);
     port.Close();
 
-    const std::string name = std::string(Line) + " baud";
+    const std::string name = Line;
     PrintFigure(name + ": delivered", check.Received() / seconds, "B/s", check.Received() / seconds / Rate,
                 "of the line rate");
     PrintFigure(name + ": writer achieved", writer.Written() / writer.Elapsed(), "B/s",
                 writer.Written() / writer.Elapsed() / Rate,
-                "longest write blocked " + std::to_string(static_cast<int>(writer.LongestBlockedMs())) + " ms");
+                "longest write blocked " + std::to_string(static_cast<int>(writer.LongestBlockedMs())) +
+                    " ms (plain loop " + std::to_string(static_cast<int>(plain.LongestBlockedMs)) + " ms)");
     const uint64_t missing = writer.Written() - std::min(writer.Written(), check.Received());
     PrintFigure(name + ": lost or reordered bytes", static_cast<double>(check.Mismatches() + missing), "B",
                 check.Received() / static_cast<double>(std::max<uint64_t>(writer.Written(), 1)),
@@ -87,12 +97,20 @@ void ComponentRun(const TPty& Far, const char* Line, double Rate) {
 
 }  // namespace
 
-int main() {
+// With arguments, one run at a rate of the caller's: bench_line_rate
+// BYTES_PER_SECOND [SECONDS], e.g. 20000000 20 for a high-speed USB device.
+int main(int argc, char** argv) {
     TPty far;
     TPortMap map("COM5=" + far.SlavePath());
     std::printf("Delay %u, InputBuffer %u\n", kConsoleDelay, kConsoleInputBuffer);
-    ComponentRun(far, "115200", 11520);
-    ComponentRun(far, "460800", 46080);
-    ComponentRun(far, "921600", 92160);
+    if (argc > 1) {
+        const double rate = std::strtod(argv[1], nullptr);
+        const double seconds = argc > 2 ? std::strtod(argv[2], nullptr) : kRunSeconds;
+        ComponentRun(far, (std::to_string(static_cast<long long>(rate)) + " B/s").c_str(), rate, seconds);
+        return 0;
+    }
+    ComponentRun(far, "115200 baud", 11520, kRunSeconds);
+    ComponentRun(far, "460800 baud", 46080, kRunSeconds);
+    ComponentRun(far, "921600 baud", 92160, kRunSeconds);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -199,8 +200,8 @@ public:
     void SetOnLogError(TLogErrorEvent Value) { SetEvent(FOnLogError, std::move(Value)); }
 
     // ---- public, not published ----
-    bool GetIsSending() const { return FIsSending; }
-    bool GetIsReceiving() const { return FIsReceiving; }
+    bool GetIsSending() const { return FIsSending > 0; }
+    bool GetIsReceiving() const { return FIsReceiving > 0; }
     bool GetNeedSynchronization() const { return FNeedSynchronization; }
     void SetNeedSynchronization(bool Value) { FNeedSynchronization = Value; }
     double GetVersion() const { return FVersion; }
@@ -258,16 +259,17 @@ private:
     friend class TComThread;
     friend class TSenderThread;
 
-    // Keeps a busy flag (IsSending, IsReceiving) set for the scope's lifetime.
+    // Counts a busy state (IsSending, IsReceiving) for the scope's lifetime:
+    // the receive thread and a delivery on the main thread may overlap.
     class TBusyScope {
     public:
-        explicit TBusyScope(std::atomic<bool>& AFlag) : Flag(AFlag) { Flag = true; }
-        ~TBusyScope() { Flag = false; }
+        explicit TBusyScope(std::atomic<int>& ACount) : Count(ACount) { ++Count; }
+        ~TBusyScope() { --Count; }
         TBusyScope(const TBusyScope&) = delete;
         TBusyScope& operator=(const TBusyScope&) = delete;
 
     private:
-        std::atomic<bool>& Flag;
+        std::atomic<int>& Count;
     };
 
     template <class T, class V>
@@ -308,18 +310,25 @@ private:
 
     // Reception shared by the receive loop and ReadBuffer.
     DWORD WaitingCount(HANDLE ComDevice) const;
-    // Runs Notify where events are raised.
-    using TRaise = std::function<void(const std::function<void()>& Notify)>;
-    // Reads what waits on ComDevice into Chunk, stores it, raises OnReceive
-    // through Raise and logs it. False when nothing was waiting.
-    bool ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, AnsiString& Chunk);
-    // Writes Chunk to the log; a failure raises OnLogError before it is thrown on.
-    void LogChunk(const AnsiString& Chunk, const TRaise& Raise);
     // Reads Waiting bytes, then what keeps arriving, into Chunk: at most
-    // InputBuffer bytes unless Waiting alone is more.
-    void ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const;
+    // InputBuffer bytes unless Waiting alone is more. True when more is
+    // likely to be waiting already: the pass stopped at InputBuffer, or a
+    // stream too fast to pause for outran the driver's refill.
+    bool ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const;
+    // The count waiting once the driver has refilled its queue, or 0 when it
+    // shows nothing within a moment.
+    DWORD WaitForRefill(HANDLE ComDevice) const;
+    // Stores Chunk as the last one received, raises OnReceive with it and
+    // logs it, on the calling thread; a failing handler or log ends there.
+    void DeliverChunk(const AnsiString& Chunk);
+    // Adds Chunk to what waits for delivery by the receive loop; true when no
+    // delivery was waiting, so one must be handed off.
+    bool AddPending(const AnsiString& Chunk);
+    // Delivers everything waiting as one chunk; a no-op when nothing is.
+    void DeliverPending();
+    bool DeliveryWaiting() const;
     void StoreChunk(const AnsiString& Chunk);
-    void NotifyReceive();
+    void LogChunk(const AnsiString& Chunk);
     void NotifyLineStatus();
     void NotifyLogError();
     // Remembers Lines as the modem lines last seen; true when they changed.
@@ -333,8 +342,8 @@ private:
     static AnsiString DataToAnsiStr(const void* Buffer, uint32_t Length);
 
     void WriteLog(const AnsiString& str) const;
-    // Waits, serving the main thread's hand-offs, until every thread that
-    // still refers to this component has ended.
+    // Waits, serving the main thread's hand-offs, until every thread and
+    // hand-off that still refers to this component has ended.
     void WaitForThreads();
     // Tears down a connection whose thread never ran, as its end would.
     void EndUnstarted(std::unique_ptr<TComThread> Thread);
@@ -370,6 +379,12 @@ private:
     bool FDsrSensitivity = false;
     bool FTXContinueOnXoff = false;
     AnsiString FReadBuffer;    // under FLock
+    // Received by the loop, not yet delivered; at most one delivery of it is
+    // handed off at a time, so a main thread that falls behind gets the
+    // chunks that piled up as one.
+    AnsiString FPending;           // under FLock
+    bool FDeliveryQueued = false;  // under FLock
+    std::condition_variable FDelivered;
     AnsiString FEntireBuffer;  // under FLock
     std::atomic<bool> FKeepEntireBuffer{false};
     TLineStatusSet FLineStatus;  // under FLock
@@ -385,8 +400,8 @@ private:
     const double FVersion = 1.64;
     TComThread* ComThread = nullptr;
     std::atomic<TCommPort> ConnectedTo{spNone};
-    std::atomic<bool> FIsSending{false};
-    std::atomic<bool> FIsReceiving{false};
+    std::atomic<int> FIsSending{0};
+    std::atomic<int> FIsReceiving{0};
     std::atomic<bool> FNeedSynchronization{true};
     std::atomic<bool> FAutoReceive{true};
     std::atomic<bool> FLogInput{false};
@@ -433,7 +448,15 @@ private:
     void DoExecuteLineStatus();
     bool StopRequested() const { return Terminated() || ComDevice == INVALID_HANDLE_VALUE; }
     void PollLineStatus();
-    void PollReceive();
+    // How a pass ended: more likely waiting (see ReadWaiting), a fast
+    // stream's worth taken, or a slow port's or nothing.
+    enum TPassEnd : uint8_t { peMore, peFast, peSlow };
+    // Streaming: the previous pass ended with more waiting.
+    TPassEnd PollReceive(bool Streaming);
+    // Passes Chunk on to be delivered where events are raised.
+    void HandOff(const AnsiString& Chunk);
+    // Holds the loop while the undelivered data exceeds its limit.
+    void WaitForRoom();
     void CheckPresence();
     void RaiseEvent(void (TComThread::*Raiser)());
     // Runs Raiser on the main thread, or here when no hand-off is wanted.

@@ -163,7 +163,8 @@ bool TOrvelSerialPort::HasComThread() const {
 }
 
 void TOrvelSerialPort::WaitForThreads() {
-    while (FLiveThreads > 0) {
+    // A delivery handed off but not yet run refers to this component too.
+    while (FLiveThreads > 0 || DeliveryWaiting()) {
         ProcessMessages();
         TThread::Sleep(1);
     }

@@ -3,29 +3,50 @@
 #include "serial/OrvelSerialPort.h"
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 #include <new>
+#include <thread>
 
 namespace {
 
 // Below this pause the loop polls too often to scan the present ports.
 constexpr uint32_t kPresenceCheckMinDelay = 50;
 // After a read this large the driver may hold more than its queue showed;
-// the pass waits this long for the refill (a quarter of what a Linux line
-// discipline holds, and a few milliseconds of the fastest listed rate).
+// the pass waits up to kRefillWait for the refill (a quarter of what a Linux
+// line discipline holds, and a few milliseconds of the fastest listed rate),
+// looking soon and then less and less often: a USB device refills 4 KB in a
+// fraction of a millisecond, while on a busy machine the kernel may take
+// several to move it.
 constexpr DWORD kRefillAfter = 1024;
-constexpr uint32_t kRefillPause = 2;
+// A pass that took a line discipline's worth came from a fast stream.
+constexpr std::size_t kFastPass = 4096;
+// The pause after such a pass, when Delay is longer.
+constexpr uint32_t kFastStreamPause = 10;
+constexpr auto kRefillWait = std::chrono::milliseconds(10);
+constexpr auto kFirstRefillLook = std::chrono::microseconds(50);
+// Received data waiting for a main thread that has fallen behind; past this
+// the loop waits for it rather than let memory grow without end.
+constexpr std::size_t kPendingLimit = 4u << 20;
+constexpr int kRoomCheckMs = 10;
 
 }  // namespace
 
 // ---- the receive thread --------------------------------------------------------
 
 void TComThread::Execute() {
+    TPassEnd end = peSlow;
     while (!StopRequested()) {
+        end = peSlow;
         if (Owner->FAutoReceive) {
             PollLineStatus();
-            if (!StopRequested()) PollReceive();
+            if (!StopRequested()) end = PollReceive(end == peMore);
         }
-        if (!StopRequested()) TThread::Sleep(Owner->FDelay);
+        if (StopRequested() || end == peMore) continue;  // more is waiting: the next pass starts at once
+        // A fast stream that the pass caught up with is looked at again soon:
+        // a pty holds less than a Delay's worth of it, and its writer would wait.
+        const uint32_t delay = Owner->FDelay;
+        CommBackend().Sleep(end == peFast ? std::min(delay, kFastStreamPause) : delay);
     }
 }
 
@@ -37,15 +58,37 @@ void TComThread::PollLineStatus() {
     }
 }
 
-void TComThread::PollReceive() {
-    AnsiString chunk;
+TComThread::TPassEnd TComThread::PollReceive(bool Streaming) {
     try {
-        const auto raise = [this](const std::function<void()>& Notify) { Deliver(Notify); };
-        if (Owner->ReceiveWaiting(ComDevice, raise, chunk)) return;
+        DWORD waiting = Owner->WaitingCount(ComDevice);
+        // Right after a fast pass the driver may not have refilled yet.
+        if (waiting == 0 && Streaming) waiting = Owner->WaitForRefill(ComDevice);
+        if (waiting > 0) {
+            TOrvelSerialPort::TBusyScope receiving(Owner->FIsReceiving);
+            AnsiString chunk;
+            const bool more = Owner->ReadWaiting(ComDevice, waiting, chunk);
+            if (!chunk.empty()) HandOff(chunk);
+            return more ? peMore : chunk.size() >= kFastPass ? peFast : peSlow;
+        }
     } catch (...) {
-        // The chunk stays stored; a failing handler or log only ends its delivery.
+        // A failed query or read ends this pass only.
     }
     CheckPresence();
+    return peSlow;
+}
+
+void TComThread::HandOff(const AnsiString& Chunk) {
+    const bool queue = Owner->AddPending(Chunk);
+    if (!Owner->FNeedSynchronization) return Owner->DeliverPending();
+    TOrvelSerialPort* owner = Owner;
+    if (queue) TThread::Queue([owner] { owner->DeliverPending(); });
+    WaitForRoom();
+}
+
+void TComThread::WaitForRoom() {
+    std::unique_lock lock(Owner->FLock);
+    while (Owner->FPending.size() > kPendingLimit && !StopRequested())
+        Owner->FDelivered.wait_for(lock, std::chrono::milliseconds(kRoomCheckMs));
 }
 
 void TComThread::CheckPresence() {
@@ -68,19 +111,41 @@ DWORD TOrvelSerialPort::WaitingCount(HANDLE ComDevice) const {
     return stat.cbInQue;
 }
 
-bool TOrvelSerialPort::ReceiveWaiting(HANDLE ComDevice, const TRaise& Raise, AnsiString& Chunk) {
-    const DWORD waiting = WaitingCount(ComDevice);
-    if (waiting == 0) return false;
-    TBusyScope receiving(FIsReceiving);
-    ReadWaiting(ComDevice, waiting, Chunk);
-    if (Chunk.empty()) return true;
-    StoreChunk(Chunk);
-    Raise([this] { NotifyReceive(); });
-    if (FLogInput) LogChunk(Chunk, Raise);
-    return true;
+bool TOrvelSerialPort::AddPending(const AnsiString& Chunk) {
+    std::lock_guard guard(FLock);
+    FPending += Chunk;
+    return !std::exchange(FDeliveryQueued, true);
 }
 
-void TOrvelSerialPort::LogChunk(const AnsiString& Chunk, const TRaise& Raise) {
+void TOrvelSerialPort::DeliverPending() {
+    AnsiString chunk;
+    {
+        std::lock_guard guard(FLock);
+        chunk.swap(FPending);
+        FDeliveryQueued = false;
+    }
+    FDelivered.notify_all();
+    if (chunk.empty()) return;
+    TBusyScope receiving(FIsReceiving);
+    try {
+        DeliverChunk(chunk);
+    } catch (...) {
+        // The chunk stays stored; a failing handler or log only ends its delivery.
+    }
+}
+
+bool TOrvelSerialPort::DeliveryWaiting() const {
+    std::lock_guard guard(FLock);
+    return FDeliveryQueued;
+}
+
+void TOrvelSerialPort::DeliverChunk(const AnsiString& Chunk) {
+    StoreChunk(Chunk);
+    if (const TSendReceiveEvent handler = GetOnReceive()) handler(this, Chunk);
+    if (FLogInput) LogChunk(Chunk);
+}
+
+void TOrvelSerialPort::LogChunk(const AnsiString& Chunk) {
     try {
         WriteLog(Chunk);
     } catch (const EOrvelSerialPortException& failure) {
@@ -89,7 +154,7 @@ void TOrvelSerialPort::LogChunk(const AnsiString& Chunk, const TRaise& Raise) {
             FFailedLogFile = FLogFile;
             FLogFailure = failure.what();
         }
-        if (GetOnLogError()) Raise([this] { NotifyLogError(); });
+        NotifyLogError();
         throw;
     }
 }
@@ -97,7 +162,7 @@ void TOrvelSerialPort::LogChunk(const AnsiString& Chunk, const TRaise& Raise) {
 // A line discipline holds far less than a driver's input queue (4,095 bytes on
 // Linux), so what arrives while reading is taken as well, up to the size of
 // the input queue the component asks for.
-void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const {
+bool TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& Chunk) const {
     const std::size_t limit = FInputBuffer;
     Chunk.clear();
     for (DWORD wanted = Waiting; wanted > 0;) {
@@ -108,19 +173,36 @@ void TOrvelSerialPort::ReadWaiting(HANDLE ComDevice, DWORD Waiting, AnsiString& 
         read = std::min(read, wanted);
         Chunk.resize(before + read);
         // A short read ended in a time-out or an abort: nothing more to take now.
-        if (read < wanted || Chunk.size() >= limit) return;
+        if (read < wanted) return false;
+        if (Chunk.size() >= limit) return true;
         DWORD more = WaitingCount(ComDevice);
-        if (more == 0 && read >= kRefillAfter) {
-            // A pty or a UART driver moves what it buffered into the line
-            // discipline in the background once a large read has made room:
-            // without this moment a fast stream waits a whole Delay and its
-            // writer stalls. A small read is a trickle, which must not keep
-            // the pass going.
-            TThread::Sleep(kRefillPause);
-            more = WaitingCount(ComDevice);
+        // A pty or a UART driver moves what it buffered into the line
+        // discipline in the background once a large read has made room:
+        // without this moment a fast stream waits a whole Delay and its
+        // writer stalls. A small read is a trickle, which must not keep
+        // the pass going.
+        if (more == 0) {
+            // A small read ends the pass; if the pass took more than a slow
+            // port sends between two looks, the read caught the driver in
+            // the middle of a refill and the next pass looks again at once.
+            if (read < kRefillAfter) return Chunk.size() >= kFastPass;
+            more = WaitForRefill(ComDevice);
+            // A refill that is late on a busy machine is looked for again at once.
+            if (more == 0) return true;
         }
         wanted = static_cast<DWORD>(std::min<std::size_t>(more, limit - Chunk.size()));
     }
+    return false;
+}
+
+DWORD TOrvelSerialPort::WaitForRefill(HANDLE ComDevice) const {
+    const auto until = std::chrono::steady_clock::now() + kRefillWait;
+    DWORD more = 0;
+    for (auto look = kFirstRefillLook; more == 0 && std::chrono::steady_clock::now() < until; look *= 2) {
+        std::this_thread::sleep_for(look);
+        more = WaitingCount(ComDevice);
+    }
+    return more;
 }
 
 void TOrvelSerialPort::StoreChunk(const AnsiString& Chunk) {
@@ -133,17 +215,6 @@ void TOrvelSerialPort::StoreChunk(const AnsiString& Chunk) {
         // Out of memory: start accumulating afresh rather than lose this chunk's delivery.
         AnsiString().swap(FEntireBuffer);
     }
-}
-
-void TOrvelSerialPort::NotifyReceive() {
-    const TSendReceiveEvent handler = GetOnReceive();
-    if (!handler) return;
-    AnsiString chunk;
-    {
-        std::lock_guard guard(FLock);
-        chunk = FReadBuffer;
-    }
-    handler(this, std::move(chunk));
 }
 
 void TOrvelSerialPort::NotifyLineStatus() {
@@ -204,10 +275,16 @@ AnsiString TOrvelSerialPort::ReadBuffer() {
     if (device == INVALID_HANDLE_VALUE) return {};
     AnsiString chunk;
     try {
-        const auto raise = [](const std::function<void()>& Notify) { Notify(); };
-        if (ReceiveWaiting(device, raise, chunk)) return chunk;
+        const DWORD waiting = WaitingCount(device);
+        if (waiting > 0) {
+            TBusyScope receiving(FIsReceiving);
+            ReadWaiting(device, waiting, chunk);
+            if (!chunk.empty()) DeliverChunk(chunk);
+            return chunk;
+        }
     } catch (...) {
         // The chunk was stored before its handler or log failed: it is still the caller's.
+        return chunk;
     }
     try {
         if (!IsPortPresent()) Close();

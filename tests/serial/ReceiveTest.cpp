@@ -101,6 +101,30 @@ TEST_F(SerialReceive, EntireBufferCollectsEveryChunkUntilTheNextOpen) {
     EXPECT_EQ(Port.GetEntireBuffer(), u"three");
 }
 
+TEST_F(SerialReceive, AStreamFasterThanThePausesAllowArrivesWholeAndInOrder) {
+    // The window's settings: a pass every 100 ms would take 64 KB, 640 KB/s at most.
+    Port.SetDelay(100);
+    Port.SetInputBuffer(65536);
+    std::string sent(8u << 20, '\0');
+    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 + i / 65521);
+    std::string received;  // the handler runs on this thread
+    bool offMainThread = false;
+    bool readBufferIsTheDelivery = true;
+    Port.SetOnReceive([&](TObject*, AnsiString Buffer) {
+        offMainThread |= std::this_thread::get_id() != kMainThread;
+        readBufferIsTheDelivery &= Port.GetReadBuffer() == AnsiToUnicode(Buffer);
+        received += Buffer;
+    });
+    Port.Open();
+    std::thread writer([&] { Far.Send(sent); });
+    const bool all = WaitUntil([&] { return received.size() >= sent.size(); }, 60s);
+    writer.join();
+    ASSERT_TRUE(all) << "delivered " << received.size() << " of " << sent.size();
+    EXPECT_TRUE(received == sent) << "bytes lost or reordered";
+    EXPECT_FALSE(offMainThread);
+    EXPECT_TRUE(readBufferIsTheDelivery) << "the read buffer holds what the handler is given";
+}
+
 TEST_F(SerialReceive, ManualReceiveWhileAutoReceiveIsOff) {
     Port.SetAutoReceive(false);
     Port.Open();
@@ -350,6 +374,7 @@ TEST_F(SerialReceiveOnFake, APassTakesWhatKeepsArrivingUpToTheInputQueue) {
         std::vector<std::size_t> Chunks;
     } const cases[] = {{65536, {10000}}, {4096, {4096, 4096, 1808}}, {100, {4095, 4095, 1810}}};
     Device.LimitQueue(4095);
+    Port.SetNeedSynchronization(false);  // one delivery a pass, never two merged
     for (const auto& c : cases) {
         TEventRecorder events;
         events.AttachReceive(Port);
@@ -377,6 +402,7 @@ TEST_F(SerialReceiveOnFake, APassWaitsForTheDriversRefillAfterALargeReadOnly) {
     } const cases[] = {{4095, 10000, {10000}}, {50, 100, {50, 50}}};
     Device.RefillLate(true);
     Port.SetInputBuffer(65536);
+    Port.SetNeedSynchronization(false);  // one delivery a pass, never two merged
     for (const auto& c : cases) {
         TEventRecorder events;
         events.AttachReceive(Port);
@@ -389,6 +415,37 @@ TEST_F(SerialReceiveOnFake, APassWaitsForTheDriversRefillAfterALargeReadOnly) {
         EXPECT_EQ(chunks, c.Chunks) << "queue " << c.Queue;
         Port.Close();
     }
+}
+
+TEST_F(SerialReceiveOnFake, AFullPassStartsTheNextAtOnceAndOthersPauseForDelay) {
+    Port.SetInputBuffer(4096);
+    Port.SetDelay(20);
+    Device.LimitQueue(4095);
+    const std::string sent(3 * 4096 + 100, 'f');
+    Device.PushReceived(sent);
+    Events.AttachReceive(Port);
+    Port.Open();
+    ASSERT_TRUE(WaitUntil([&] { return Events.ReceivedBytes().size() == sent.size(); }));
+    ASSERT_TRUE(WaitForPasses(2));
+    Port.Close();
+
+    // Each pass starts by looking at the modem lines.
+    struct TPass {
+        bool Read = false;
+        std::vector<DWORD> Pauses;
+        bool operator==(const TPass&) const = default;
+    };
+    std::vector<TPass> passes;
+    for (const TCommCall& call : Device.Calls()) {
+        if (call.Function == "GetCommModemStatus") passes.emplace_back();
+        if (passes.empty()) continue;
+        if (call.Function == "ReadFile") passes.back().Read = true;
+        if (call.Function == "Sleep") passes.back().Pauses.push_back(call.Args.at(0));
+    }
+    ASSERT_GE(passes.size(), 6u);
+    const std::vector<TPass> expected{{true, {}}, {true, {}}, {true, {}}, {true, {20}}, {false, {20}}};
+    EXPECT_EQ(std::vector<TPass>(passes.begin(), passes.begin() + 5), expected)
+        << "three full passes, then the rest, then an idle pass";
 }
 
 TEST_F(SerialReceiveOnFake, CloseAndDestructionEndAReadThatWaitsForBytesThatNeverCome) {

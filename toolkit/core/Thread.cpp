@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <deque>
+#include <memory>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -29,6 +30,8 @@ struct TSyncRequest {
     TThreadMethod Method;
     std::exception_ptr Error;
     bool Done = false;
+    // Made by Queue: nobody waits for it, and whoever runs it deletes it.
+    bool Queued = false;
 };
 
 struct TSyncQueue {
@@ -53,6 +56,26 @@ int NiceOf(TThreadPriority p) {
     return nice[p];
 }
 #endif
+
+void Post(TSyncRequest* Request) {
+    TSyncQueue& q = SyncQueue();
+    std::function<void()> wake;
+    {
+        std::lock_guard guard(q.Lock);
+        q.Requests.push_back(Request);
+        wake = q.Wake;
+    }
+    q.Queued.notify_all();
+    if (wake) wake();
+}
+
+void RunQueued(std::unique_ptr<TSyncRequest> Request) {
+    try {
+        Request->Method();
+    } catch (...) {
+        // Nobody waits for a queued method to hear of its failure.
+    }
+}
 
 }  // namespace
 
@@ -139,19 +162,16 @@ void TThread::Synchronize(TThread*, const TThreadMethod& Method) {
         Method();
         return;
     }
-    TSyncQueue& q = SyncQueue();
     TSyncRequest request{Method, nullptr, false};
-    std::function<void()> wake;
-    {
-        std::lock_guard guard(q.Lock);
-        q.Requests.push_back(&request);
-        wake = q.Wake;
-    }
-    q.Queued.notify_all();
-    if (wake) wake();
+    Post(&request);
+    TSyncQueue& q = SyncQueue();
     std::unique_lock lock(q.Lock);
     q.Done.wait(lock, [&] { return request.Done; });
     if (request.Error) std::rethrow_exception(request.Error);
+}
+
+void TThread::Queue(TThreadMethod Method) {
+    Post(new TSyncRequest{std::move(Method), nullptr, false, true});
 }
 
 bool CheckSynchronize(int TimeoutMs) {
@@ -166,6 +186,12 @@ bool CheckSynchronize(int TimeoutMs) {
         TSyncRequest* request = q.Requests.front();
         q.Requests.pop_front();
         lock.unlock();
+        if (request->Queued) {
+            RunQueued(std::unique_ptr<TSyncRequest>(request));
+            lock.lock();
+            ran = true;
+            continue;
+        }
         try {
             request->Method();
         } catch (...) {

@@ -62,6 +62,11 @@ public:
     // Method is raised again in the waiting thread.
     static void Synchronize(TThread* AThread, const TThreadMethod& Method);
     void Synchronize(const TThreadMethod& Method) { Synchronize(this, Method); }
+    // Queues Method for the main thread and wakes it without waiting, from
+    // any thread (the main thread too: it runs at the next CheckSynchronize).
+    // Hand-offs run in the order they were made, queued or synchronous; an
+    // exception thrown by Method goes nowhere.
+    static void Queue(TThreadMethod Method);
 
 protected:
     virtual void Execute() = 0;

@@ -25,6 +25,8 @@ const TTextStyle kNoteStyle = [] {
     return style;
 }();
 
+// A frame at 60 frames a second: text added faster is shown this often.
+constexpr int kFrameMs = 16;
 // Room between the frame and the text, as text editors leave it.
 constexpr int kMargin = 4;
 constexpr char16_t kTab = u'\t';
@@ -46,6 +48,9 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
         // Only the user moves the view away from the end or back to it.
         if (!FMovingScrollBars) FFollow = Value >= verticalScrollBar()->maximum();
     });
+    FShowTimer.setSingleShot(true);
+    FShowTimer.setInterval(kFrameMs);
+    QObject::connect(&FShowTimer, &QTimer::timeout, this, [this] { ShowNow(); });
     MeasureFont();
 }
 
@@ -65,8 +70,17 @@ void TTextView::AppendNote(std::u16string_view Text) {
 
 void TTextView::ShowAppended() {
     KeepLineLimit();
+    if (!FShowTimer.isActive()) FShowTimer.start();
+}
+
+void TTextView::ShowNow() {
+    FShowTimer.stop();
     UpdateScrollBars();
     viewport()->update();
+}
+
+void TTextView::ShowPendingNow() {
+    if (FShowTimer.isActive()) ShowNow();
 }
 
 // The pipeline's changes are shown once it is done with a block (Flush).
@@ -82,8 +96,7 @@ void TTextView::Put(Position From, Position To, std::u16string_view Text, const 
 }
 
 void TTextView::Flush() {
-    UpdateScrollBars();
-    viewport()->update();
+    if (!FShowTimer.isActive()) FShowTimer.start();
 }
 
 uint32_t TTextView::StyleId(const TTextStyle& Style) {
@@ -173,7 +186,9 @@ void TTextView::Clear() {
 void TTextView::SetSelection(Position Anchor, Position Caret) {
     FAnchor = std::min(Anchor, Length());
     FCaret = std::min(Caret, Length());
-    viewport()->update();
+    // The caret that follows received text moves with every block: its paint
+    // waits for the frame the text is shown in.
+    if (!FShowTimer.isActive()) viewport()->update();
 }
 
 std::u16string TTextView::SelectedText() const {
@@ -277,16 +292,19 @@ void TTextView::ScrollToEnd() {
 }
 
 void TTextView::ScrollRows(int64_t Rows) {
+    ShowPendingNow();
     QScrollBar& vertical = *verticalScrollBar();
     vertical.setValue(static_cast<int>(std::clamp<int64_t>(vertical.value() + Rows, 0, vertical.maximum())));
 }
 
 void TTextView::ScrollCells(int64_t Cells) {
+    ShowPendingNow();
     QScrollBar& horizontal = *horizontalScrollBar();
     horizontal.setValue(static_cast<int>(std::clamp<int64_t>(horizontal.value() + Cells, 0, horizontal.maximum())));
 }
 
 void TTextView::EnsureCaretVisible() {
+    ShowPendingNow();
     const TPlace caret = PlaceOf(FCaret);
     const uint64_t top = TopRow();
     const auto rows = static_cast<uint64_t>(VisibleRows());

@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QList>
+#include <QTimer>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -80,6 +81,9 @@ public:
     bool TabChangesFocus() const { return FTabChangesFocus; }
 
     bool FollowsEnd() const { return FFollow; }
+    // Text added from outside is shown once a frame, however often it comes:
+    // true while some waits for the next frame (scroll bars and paint).
+    bool ShowPending() const { return FShowTimer.isActive(); }
     // Shows the end and follows it from now on.
     void ScrollToEnd();
     void ScrollRows(int64_t Rows);
@@ -131,7 +135,11 @@ private:
     void KeepLineLimit();
     // What goes beyond the line limit, or beyond memory when the file fails.
     std::size_t LinesToDrop();
+    // Asks for the added text to be shown at the next frame.
     void ShowAppended();
+    void ShowNow();
+    // Scroll bars that must be exact before the view moves on its own.
+    void ShowPendingNow();
 
     TTextLines FLines;
     Position FAnchor = 0;
@@ -152,4 +160,5 @@ private:
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
+    QTimer FShowTimer;
 };

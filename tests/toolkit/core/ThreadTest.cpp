@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/core/Thread.h"
 
@@ -114,6 +115,31 @@ TEST(CoreThreadTest, TheWakeHookAnnouncesEachHandOff) {
     t->WaitFor();
     EXPECT_TRUE(handedOff);
     EXPECT_EQ(wakes.load(), 1);
+}
+
+TEST(CoreThreadTest, QueuedHandOffsDoNotWaitAndRunInOrderWithSynchronousOnes) {
+    // Only the main thread touches Order: the methods run there.
+    std::vector<int> order;
+    std::atomic<bool> queuedAll{false};
+    const TThreadPtr t = StartThread([&](TBodyThread& self) {
+        for (int i = 0; i < 100; ++i) TThread::Queue([&order, i] { order.push_back(i); });
+        TThread::Queue([] { throw EConvertError("nobody hears of this"); });
+        queuedAll = true;  // before any was run: nothing here waited
+        self.Synchronize([&] { order.push_back(100); });
+    });
+    ASSERT_TRUE(WaitUntil([&] { return queuedAll.load(); }));
+    ASSERT_TRUE(PumpUntil([&] { return t->Finished(); }));
+    t->WaitFor();
+    std::vector<int> expected(101);
+    for (int i = 0; i <= 100; ++i) expected[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(t->FatalException(), nullptr) << "a queued method's exception stays on the main thread";
+
+    bool ran = false;
+    TThread::Queue([&] { ran = true; });
+    EXPECT_FALSE(ran) << "queued from the main thread, it waits for the next pump";
+    EXPECT_TRUE(CheckSynchronize());
+    EXPECT_TRUE(ran);
 }
 
 TEST(CoreThreadTest, ProcessMessagesRunsHandOffsOrTheInstalledHook) {

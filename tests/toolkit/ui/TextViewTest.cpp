@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QScrollBar>
@@ -38,14 +39,21 @@ protected:
         ASSERT_TRUE(Window.ShowExposed());
     }
 
+    // Adds the lines and waits for the frame that shows them.
     void AppendLines(int Count, const std::u16string& Prefix = u"line ") {
         for (int i = 0; i < Count; ++i) {
             const std::string number = std::to_string(i);
             View->AppendText(Prefix + std::u16string(number.begin(), number.end()) + u"\r\n");
         }
+        ASSERT_TRUE(Shown());
+    }
+
+    bool Shown() const {
+        return WaitFor([&] { return !View->ShowPending(); });
     }
 
     bool AtTheEnd() const {
+        if (!Shown()) return false;
         const QScrollBar& bar = *View->verticalScrollBar();
         return bar.value() == bar.maximum() && View->TopRow() + View->VisibleRows() >= View->Lines().RowCount();
     }
@@ -69,6 +77,38 @@ TEST_F(TextView, FollowsTheEndOfLinesWrappedLinesAndALineThatNeverEnds) {
         ASSERT_TRUE(AtTheEnd()) << "block " << i;
     }
     EXPECT_GT(View->Lines().RowsOf(View->Lines().LineCount() - 1), 1000u);
+}
+
+// Counts the paints of a widget.
+class TPaintCounter : public QObject {
+public:
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint) ++Paints;
+        return false;
+    }
+};
+
+TEST_F(TextView, TextAddedFasterThanFramesIsPaintedOnceAFrameAndAllShownAtTheEnd) {
+    TPaintCounter counter;
+    View->viewport()->installEventFilter(&counter);
+    View->setFocus();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    constexpr int kBlocks = 3000;
+    for (int i = 0; i < kBlocks; ++i) {
+        View->AppendText(u"a block of received text\r\n");
+        View->SetSelection(View->Length(), View->Length());  // the caret follows, as the window moves it
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(AtTheEnd());
+    // A coarse timer may fire up to 5 % early: 15 ms, not 16.
+    EXPECT_LE(counter.Paints, elapsed.elapsed() / 15 + 2) << "in " << elapsed.elapsed() << " ms";
+    EXPECT_GT(counter.Paints, 0);
+    EXPECT_EQ(View->Lines().LineCount(), kBlocks + 1u);
+    EXPECT_EQ(View->CaretPosition(), View->Length());
 }
 
 TEST_F(TextView, StaysPutWhileTheUserReadsBackAndFollowsAgainAtTheEnd) {
@@ -228,6 +268,7 @@ TEST_F(TextView, AResizeKeepsTheLineTheUserIsReading) {
     const std::size_t line = View->Lines().LineOfRow(View->TopRow());
     View->resize(500, 200);
     ASSERT_TRUE(WaitFor([&] { return View->width() == 500; }));
+    ASSERT_TRUE(Shown());
     EXPECT_EQ(View->Lines().LineOfRow(View->TopRow()), line);
     EXPECT_FALSE(View->FollowsEnd());
 }
