@@ -6,7 +6,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -446,7 +446,24 @@ std::size_t FirstDifference(const std::u16string& A, const std::u16string& B) {
     return static_cast<std::size_t>(std::mismatch(A.begin(), A.end(), B.begin(), B.end()).first - A.begin());
 }
 
-std::size_t FilesIn(const QTemporaryDir& Folder) { return QDir(Folder.path()).entryList(QDir::Files).size(); }
+// A folder of the test's own in the system's temporary one, gone at the end.
+class TScratchFolder {
+public:
+    TScratchFolder() : FPath(QDir::temp().filePath(QStringLiteral("ostra-text-lines-%1-%2").arg(QCoreApplication::applicationPid()).arg(FCount++))) {
+        QDir().mkpath(FPath);
+    }
+    ~TScratchFolder() { QDir(FPath).removeRecursively(); }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    bool isValid() const { return QDir(FPath).exists(); }
+    QString path() const { return FPath; }
+
+private:
+    static inline int FCount = 0;
+    QString FPath;
+};
+
+std::size_t FilesIn(const TScratchFolder& Folder) { return QDir(Folder.path()).entryList(QDir::Files).size(); }
 
 }  // namespace
 
@@ -454,7 +471,7 @@ std::size_t FilesIn(const QTemporaryDir& Folder) { return QDir(Folder.path()).en
 // text, its styles, its notes and its layout read back as they went in, found
 // and copied across the boundary of what is in memory.
 TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
-    QTemporaryDir folder;
+    TScratchFolder folder;
     ASSERT_TRUE(folder.isValid());
     // One left by a run that crashed where open files keep their names.
     QFile stale(QDir(folder.path()).filePath(QStringLiteral("scrollback-999999-0.tmp")));
@@ -513,7 +530,7 @@ TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
 
 // The line limit, set as well, drops the oldest text from the file too.
 TEST(TextLines, DropsTheOldestLinesFromTheScrollbackFile) {
-    QTemporaryDir folder;
+    TScratchFolder folder;
     std::mt19937 random(43);
     TTextLines lines;
     lines.SetScrollback(kChunk, folder.path().toStdU16String());
