@@ -13,6 +13,7 @@
 #include <climits>
 #include <cmath>
 
+#include "toolkit/core/SysUtils.h"
 #include "toolkit/ui/StylePainting.h"
 
 namespace {
@@ -50,7 +51,7 @@ uint8_t ModifiersOf(const QKeyEvent& Event) {
 std::size_t UnitOfColumn(const std::u16string& Text, int Column) {
     std::size_t unit = 0;
     for (int column = 0; column < Column && unit < Text.size(); ++column) {
-        const bool pair = Text[unit] >= 0xD800 && Text[unit] <= 0xDBFF && unit + 1 < Text.size();
+        const bool pair = IsHighSurrogate(Text[unit]) && unit + 1 < Text.size();
         unit += pair ? 2 : 1;
     }
     return unit;
@@ -255,7 +256,7 @@ void TTerminalView::paintEvent(QPaintEvent*) {
         int column = 0;
         for (std::size_t i = 0; i < line.Text.size();) {
             std::size_t next = i + 1;
-            if (line.Text[i] >= 0xD800 && line.Text[i] <= 0xDBFF && next < line.Text.size()) ++next;
+            if (IsHighSurrogate(line.Text[i]) && next < line.Text.size()) ++next;
             const QRectF cell = CellRect(row, column);
             QColor background;
             ApplyTextStyle(painter, line.Styles[i], palette(), Selected(row, column), background);
