@@ -37,10 +37,11 @@ constexpr int kRoomCheckMs = 10;
 void TComThread::Execute() {
     TPassEnd end = peSlow;
     while (!StopRequested()) {
+        const bool streaming = end == peMore;
         end = peSlow;
         if (Owner->FAutoReceive) {
             PollLineStatus();
-            if (!StopRequested()) end = PollReceive(end == peMore);
+            if (!StopRequested()) end = PollReceive(streaming);
         }
         if (StopRequested() || end == peMore) continue;  // more is waiting: the next pass starts at once
         // A fast stream that the pass caught up with is looked at again soon:
