@@ -87,10 +87,21 @@ void TTerminalScreen::Write(std::string_view Bytes) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < Bytes.size(); ++i) {
         if (FBound.Pass(static_cast<unsigned char>(Bytes[i]))) continue;
-        vterm_input_write(FTerm, Bytes.data() + start, i - start);
+        Input(Bytes.substr(start, i - start));
         start = i + 1;
     }
-    vterm_input_write(FTerm, Bytes.data() + start, Bytes.size() - start);
+    Input(Bytes.substr(start));
+}
+
+// libvterm's screen takes stack in proportion to what one call gives it
+// (about 4 bytes a byte): 2 MB at once overflow a thread's 8 MB stack, and
+// far less Windows' 1 MB one.
+void TTerminalScreen::Input(std::string_view Bytes) {
+    constexpr std::size_t kPiece = 4096;
+    for (std::size_t at = 0; at < Bytes.size(); at += kPiece) {
+        const std::string_view piece = Bytes.substr(at, kPiece);
+        vterm_input_write(FTerm, piece.data(), piece.size());
+    }
 }
 
 void TTerminalScreen::Resize(int Rows, int Columns) {

@@ -67,6 +67,7 @@ public:
     void OnDamage() { FChanged = true; }
 
 private:
+    void Input(std::string_view Bytes);
     TLine LineOfCells(int Columns, const void* Cells) const;
 
     VTerm* FTerm;

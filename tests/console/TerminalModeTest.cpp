@@ -186,4 +186,15 @@ TEST_F(TerminalMode, AFloodIsDrawnInSlicesInOrderAndWholly) {
     EXPECT_NE(View().ShownText().find(u"row 40999\n"), std::u16string::npos);
 }
 
+// What lies beyond the bound on waiting bytes is drawn at once; megabytes of
+// it must not reach the library in one call, whose stack use grows with it.
+TEST_F(TerminalMode, MegabytesArrivingAtOnceAreDrawn) {
+    std::string flood;
+    for (int i = 0; flood.size() < (3u << 20); ++i) flood += std::to_string(i) + "\r\n";
+    View().Write(flood);
+    ASSERT_TRUE(Pump([&] { return View().Waiting() == 0; }));
+    const std::string last = flood.substr(flood.rfind('\n', flood.size() - 2) + 1);
+    EXPECT_NE(View().ShownText().find(Utf8ToUnicode(last.substr(0, last.size() - 2)) + u"\n"), std::u16string::npos);
+}
+
 }  // namespace
