@@ -131,7 +131,8 @@ void TLineIndex::Pack(TBlock& Block, const TLine& Next) {
     Block.Units = nextPos - Block.Count;
     Block.Packed = true;
     Block.Id = FNextId++;
-    lines = {};
+    // Assigning {} would keep the capacity.
+    std::vector<TLine>().swap(lines);
     // Only text that lies in one piece goes out: what a failed read gives back is then still whole.
     if (contiguous && FStore.Write) Block.StoredAt = FStore.Write(bytes.data(), bytes.size());
     if (Block.StoredAt) Block.StoredBytes = bytes.size();
@@ -173,7 +174,7 @@ void TLineIndex::Unpack(TBlock& Block) {
     if (!Block.Packed) return;
     Block.Lines = Unpacked(Block);
     Block.Packed = false;
-    Block.Bytes = {};
+    std::vector<uint8_t>().swap(Block.Bytes);
     Block.StoredAt.reset();
 }
 
