@@ -57,7 +57,10 @@ std::size_t TLineIndex::BlockOf(uint64_t Line) const {
         const TBlock& block = FBlocks[Block];
         return block.Start <= Line && Line - block.Start < block.LineCount();
     };
+    // Readers go on from the block they read last, and look at the first line and the last one between.
     if (FLastBlock < FBlocks.size() && holds(FLastBlock)) return FLastBlock;
+    if (holds(0)) return 0;
+    if (holds(FBlocks.size() - 1)) return FBlocks.size() - 1;
     const auto after = std::upper_bound(FBlocks.begin(), FBlocks.end(), Line,
                                         [](uint64_t L, const TBlock& Block) { return L < Block.Start; });
     FLastBlock = static_cast<std::size_t>(after - FBlocks.begin()) - 1;
@@ -79,11 +82,13 @@ TLineIndex::TLine TLineIndex::FirstOf(std::size_t Block) const {
 
 const std::vector<TLineIndex::TLine>& TLineIndex::Entries(const TBlock& Block) const {
     if (!Block.Packed) return Block.Lines;
+    if (FCache[FLastCached].Id == Block.Id) return FCache[FLastCached].Lines;
     ++FCacheClock;
     TCached* oldest = &FCache.front();
     for (TCached& cached : FCache) {
         if (cached.Id == Block.Id) {
             cached.Used = FCacheClock;
+            FLastCached = static_cast<std::size_t>(&cached - FCache.data());
             return cached.Lines;
         }
         if (cached.Used < oldest->Used) oldest = &cached;
@@ -91,6 +96,7 @@ const std::vector<TLineIndex::TLine>& TLineIndex::Entries(const TBlock& Block) c
     oldest->Lines = Unpacked(Block);
     oldest->Id = Block.Id;
     oldest->Used = FCacheClock;
+    FLastCached = static_cast<std::size_t>(oldest - FCache.data());
     return oldest->Lines;
 }
 

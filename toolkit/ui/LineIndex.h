@@ -142,4 +142,5 @@ private:
     mutable std::vector<TCached> FCache;
     mutable uint64_t FCacheClock = 0;
     mutable std::size_t FLastBlock = 0;
+    mutable std::size_t FLastCached = 0;  // the cache entry read last
 };
