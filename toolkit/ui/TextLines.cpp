@@ -473,15 +473,27 @@ std::optional<TTextLines::Position> TTextLines::Find(std::u16string_view Needle,
     std::u16string window;
     const std::size_t startLine = LineAt(From);
     const uint64_t startUnit = From - LineStart(startLine);
-    for (std::size_t line = startLine; line < LineCount(); Forward ? ++line : --line) {
+    // Each line's entry is read once: a line ends where the next one starts.
+    const auto entryAfter = [&](std::size_t Line) {
+        return Line + 1 < LineCount() ? std::optional(FIndex.Get(Line + 1)) : std::nullopt;
+    };
+    TLineIndex::TLine entry = FIndex.Get(startLine);
+    std::optional<TLineIndex::TLine> after = entryAfter(startLine);
+    for (std::size_t line = startLine;; Forward ? ++line : --line) {
+        const uint64_t length = after ? after->Pos - entry.Pos - 1 : FDataEnd - entry.Data;
         const uint64_t first = Forward && line == startLine ? startUnit : 0;
-        const uint64_t last = !Forward && line == startLine ? startUnit : LineLength(line);
-        const uint64_t data = LineData(line);
-        if (const auto found = FindInData(data + first, data + last, Needle, Forward, window))
-            return LineStart(line) + (*found - data);
-        if (line == 0 && !Forward) break;
+        const uint64_t last = !Forward && line == startLine ? startUnit : length;
+        if (const auto found = FindInData(entry.Data + first, entry.Data + last, Needle, Forward, window))
+            return entry.Pos - LinePos(0) + (*found - entry.Data);
+        if (Forward ? !after : line == 0) return std::nullopt;
+        if (Forward) {
+            entry = *after;
+            after = entryAfter(line + 1);
+        } else {
+            after = entry;
+            entry = FIndex.Get(line - 1);
+        }
     }
-    return std::nullopt;
 }
 
 // Searches a window of the data at a time, windows overlapping by the
