@@ -6,9 +6,9 @@
 // finding a line, a row or a cell costs a binary search and a short scan,
 // however long the text or a single line grows. An edit before the last line
 // costs the lines it touches: they are written anew apart from the rest, and
-// the lines after them move by one shift that is kept aside while the edits
-// stay at one place. Past a memory budget the oldest chunks go to a
-// scrollback file and are read back from it when needed.
+// the lines after them move block by block of the line index. Past a memory
+// budget the oldest chunks go to a scrollback file, and the index's packed
+// blocks to one beside it; both are read back when needed.
 
 #include <cstdint>
 #include <deque>
