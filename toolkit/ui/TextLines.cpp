@@ -20,17 +20,6 @@ constexpr std::size_t kCachedChunks = 4;
 
 uint64_t CeilDiv(uint64_t A, uint64_t B) { return (A + B - 1) / B; }
 
-// The first index in [Low, High) for which Pred is false; Pred holds for a prefix.
-template <class Pred>
-uint64_t PartitionPoint(uint64_t Low, uint64_t High, Pred&& Holds) {
-    while (Low < High) {
-        const uint64_t middle = Low + (High - Low) / 2;
-        if (Holds(middle)) Low = middle + 1;
-        else High = middle;
-    }
-    return Low;
-}
-
 }  // namespace
 
 void TUnitChunk::Set(std::size_t Index, char16_t Unit) {
@@ -68,7 +57,11 @@ void* TUnitChunk::Allocate(bool Wide) {
     return FNarrow.get();
 }
 
-TTextLines::TTextLines() : FBudgetChunks(kDefaultBudgetUnits / kChunkUnits), FCache(kCachedChunks) { Clear(); }
+TTextLines::TTextLines(std::size_t IndexBlockLines)
+    : FBudgetChunks(kDefaultBudgetUnits / kChunkUnits), FCache(kCachedChunks), FIndex(IndexBlockLines) {
+    Clear();
+    StoreIndex();
+}
 
 TTextLines::~TTextLines() = default;
 
@@ -80,16 +73,11 @@ void TTextLines::Clear() {
     FScrollback.reset();
     FScrollbackError.clear();
     for (TCached& cached : FCache) cached.Chunk = UINT64_MAX;
-    FCheckpointBase = 0;
     FDataEnd = 0;
     FEditChunks.clear();
     FEditEnd = 0;
-    FLineData.assign(1, 0);
-    FLineCells.assign(1, 0);
-    FRowStart.assign(1, 0);
-    FLinePos.assign(1, 0);
-    FShiftFrom = 0;
-    FShiftPos = FShiftRows = 0;
+    FIndex.Clear();
+    FIndexFile.reset();
     FNotes.clear();
     FCheckpoints.clear();
     FWidest = 0;
@@ -130,37 +118,36 @@ void TTextLines::PushNote(std::u16string_view Text) {
 
 // An edit writes a note's line anew elsewhere: what is left is no longer the console's own.
 bool TTextLines::IsNote(std::size_t Line) const {
-    return Line + 1 < LineCount() && LineLength(Line) > 0 && FNotes.contains(FLineData[Line]);
+    return Line + 1 < LineCount() && LineLength(Line) > 0 && FNotes.contains(LineData(Line));
 }
 
 std::u16string TTextLines::TextMarkingNotes(std::u16string_view Mark) const {
     std::u16string text;
     for (std::size_t line = 0; line < LineCount(); ++line) {
         if (IsNote(line)) text += Mark;
-        CopyData(FLineData[line], LineEndData(line), text);
+        CopyData(LineData(line), LineEndData(line), text);
         if (line + 1 < LineCount()) text += kLineFeed;
     }
     return text;
 }
 
 void TTextLines::PushUnit(char16_t Unit) {
-    if (FDataEnd % kCheckpointSpacing == 0) FCheckpoints.push_back(FLineCells.back());
+    if (FDataEnd % kCheckpointSpacing == 0 && FDataEnd - FIndex.Last().Data >= kCheckpointSpacing)
+        FCheckpoints.push_back({FDataEnd / kCheckpointSpacing, FIndex.LastCells()});
     if (FDataEnd / kChunkUnits == FChunkBase + FChunks.size()) {
         FChunks.emplace_back(kChunkUnits);
         Spill();
     }
     FChunks[FDataEnd / kChunkUnits - FChunkBase].Set(FDataEnd % kChunkUnits, Unit);
     ++FDataEnd;
-    uint64_t& cells = FLineCells.back();
+    uint64_t& cells = FIndex.LastCells();
     cells = Advance(cells, Unit);
     FWidest = std::max(FWidest, cells);
 }
 
 void TTextLines::EndLine() {
-    FRowStart.push_back(FRowStart.back() + RowsFor(FLineCells.back()));
-    FLinePos.push_back(FLinePos.back() + (FDataEnd - FLineData.back()) + 1);
-    FLineData.push_back(FDataEnd);
-    FLineCells.push_back(0);
+    const TLineIndex::TLine last = FIndex.Last();
+    FIndex.Push({FDataEnd, 0, last.Row + FIndex.RowsFor(last.Cells), last.Pos + (FDataEnd - last.Data) + 1});
 }
 
 void TTextLines::Replace(Position From, Position To, std::u16string_view Text) {
@@ -182,10 +169,9 @@ void TTextLines::ReplaceAtTheEnd(Position From, Position To, std::u16string_view
         TruncateData(From);
     } else {
         const std::u16string head = this->Text(LineStart(first), From);
-        FDataEnd = FLineData.back();
+        FDataEnd = FIndex.Last().Data;
         KeepLines(first + 1);
-        FLineData.back() = FDataEnd;
-        FLineCells.back() = 0;
+        FIndex.RestartLast(FDataEnd);
         FEndsWithCR = false;
         Append(head);
     }
@@ -197,13 +183,9 @@ void TTextLines::ReplaceAtTheEnd(Position From, Position To, std::u16string_view
 }
 
 // The lines First to Last are written anew apart from the rest; the lines
-// after them keep their data and move by the shift.
+// after them keep their data and move.
 void TTextLines::ReplaceInside(std::size_t First, uint64_t FromUnit, std::size_t Last, uint64_t ToUnit,
                                std::u16string_view Text) {
-    if (FShiftFrom != Last + 1) {
-        ApplyShift();
-        FShiftFrom = Last + 1;
-    }
     std::vector<std::u16string> texts{LineText(First).substr(0, FromUnit)};
     for (std::size_t i = 0; i < Text.size(); ++i) {
         if (Text[i] != kCarriageReturn && Text[i] != kLineFeed) {
@@ -215,38 +197,24 @@ void TTextLines::ReplaceInside(std::size_t First, uint64_t FromUnit, std::size_t
     }
     texts.back() += LineText(Last).substr(ToUnit);
 
-    std::vector<uint64_t> data, cells, rowStart, linePos;
+    std::vector<TLineIndex::TLine> lines;
     Position pos = LinePos(First);
     uint64_t row = RowStart(First);
     for (const std::u16string& text : texts) {
-        data.push_back(kEdited | FEditEnd);
-        linePos.push_back(pos);
-        rowStart.push_back(row);
+        const uint64_t data = kEdited | FEditEnd;
         uint64_t cell = 0;
         for (const char16_t unit : text) {
             PushEdited(unit);
             cell = Advance(cell, unit);
         }
         FWidest = std::max(FWidest, cell);
-        cells.push_back(cell);
+        lines.push_back({data, cell, row, pos});
         pos += text.size() + 1;
-        row += RowsFor(cell);
+        row += FIndex.RowsFor(cell);
     }
-    FShiftPos += pos - LinePos(Last + 1);
-    FShiftRows += row - RowStart(Last + 1);
-    const auto splice = [&](auto& Entries, const std::vector<uint64_t>& New) {
-        const auto at = Entries.begin() + static_cast<std::ptrdiff_t>(First);
-        if (New.size() == Last + 1 - First) {
-            std::copy(New.begin(), New.end(), at);
-            return;
-        }
-        Entries.insert(Entries.erase(at, at + static_cast<std::ptrdiff_t>(Last + 1 - First)), New.begin(), New.end());
-    };
-    splice(FLineData, data);
-    splice(FLineCells, cells);
-    splice(FRowStart, rowStart);
-    splice(FLinePos, linePos);
-    FShiftFrom = First + texts.size();
+    const TLineIndex::TLine after = FIndex.Get(Last + 1);
+    FIndex.Splice(First, Last + 1 - First, lines);
+    FIndex.Shift(First + lines.size(), pos - after.Pos, row - after.Row);
 }
 
 void TTextLines::PushEdited(char16_t Unit) {
@@ -255,23 +223,9 @@ void TTextLines::PushEdited(char16_t Unit) {
     ++FEditEnd;
 }
 
-void TTextLines::ApplyShift() {
-    if (FShiftPos != 0 || FShiftRows != 0)
-        for (std::size_t line = FShiftFrom; line < LineCount(); ++line) {
-            FLinePos[line] += FShiftPos;
-            FRowStart[line] += FShiftRows;
-        }
-    FShiftPos = FShiftRows = 0;
-}
-
 void TTextLines::KeepLines(std::size_t Count) {
-    FLineData.resize(Count);
-    FLineCells.resize(Count);
-    FRowStart.resize(Count);
-    FLinePos.resize(Count);
-    // The lines the shift moved are gone.
-    if (FShiftFrom >= Count) FShiftPos = FShiftRows = 0;
-    FCheckpoints.resize(CeilDiv(FDataEnd, kCheckpointSpacing) - FCheckpointBase);
+    FIndex.KeepFirst(Count);
+    while (!FCheckpoints.empty() && FCheckpoints.back().Index * kCheckpointSpacing >= FDataEnd) FCheckpoints.pop_back();
     Unspill(FDataEnd / kChunkUnits);
     FChunks.erase(FChunks.begin() + static_cast<std::ptrdiff_t>(CeilDiv(FDataEnd, kChunkUnits) - FChunkBase), FChunks.end());
 }
@@ -297,14 +251,13 @@ uint32_t TTextLines::StyleAtData(uint64_t Data) const {
 
 uint64_t TTextLines::DataOf(Position Where) const {
     const std::size_t line = LineAt(Where);
-    return FLineData[line] + (Where - LineStart(line));
+    return LineData(line) + (Where - LineStart(line));
 }
 
 // Empty lines share their data offset with the line after them; a unit there belongs to the last.
 TTextLines::Position TTextLines::PositionOfData(uint64_t Data) const {
-    const auto after = std::upper_bound(FLineData.begin(), FLineData.end(), Data);
-    const auto line = static_cast<std::size_t>(after - FLineData.begin()) - 1;
-    return LineStart(line) + (Data - FLineData[line]);
+    const std::size_t line = FIndex.PartitionPoint([&](const TLineIndex::TLine& L) { return L.Data <= Data; }) - 1;
+    return LineStart(line) + (Data - LineData(line));
 }
 
 std::vector<std::pair<std::u16string, uint32_t>> TTextLines::StyledPieces(Position From, Position To) const {
@@ -349,30 +302,25 @@ void TTextLines::TruncateData(Position From) {
     const std::size_t line = LineAt(From);
     const uint64_t unit = From - LineStart(line);
     const uint64_t cells = CellOf(line, unit);
-    FDataEnd = FLineData[line] + unit;
+    FDataEnd = LineData(line) + unit;
     KeepLines(line + 1);
-    FLineCells.back() = cells;
+    FIndex.LastCells() = cells;
     while (!FStyleRuns.empty() && FStyleRuns.back().Data > FDataEnd) FStyleRuns.pop_back();
 }
 
 void TTextLines::DropFrontLines(std::size_t Lines) {
     Lines = std::min(Lines, LineCount() - 1);
     if (Lines == 0) return;
-    FLineData.erase(FLineData.begin(), FLineData.begin() + static_cast<std::ptrdiff_t>(Lines));
-    FLineCells.erase(FLineCells.begin(), FLineCells.begin() + static_cast<std::ptrdiff_t>(Lines));
-    FRowStart.erase(FRowStart.begin(), FRowStart.begin() + static_cast<std::ptrdiff_t>(Lines));
-    FLinePos.erase(FLinePos.begin(), FLinePos.begin() + static_cast<std::ptrdiff_t>(Lines));
-    FShiftFrom = FShiftFrom > Lines ? FShiftFrom - Lines : 0;
+    FIndex.DropFront(Lines);
     // Lines written by edits lie apart: the data before the first line is free
     // only when that line is where appends went.
-    const uint64_t first = FLineData.front();
+    const uint64_t first = LineData(0);
     if (first & kEdited) return;
     FNotes.erase(FNotes.begin(), FNotes.lower_bound(first));
     for (; !FSpilled.empty() && (FSpillBase + 1) * kChunkUnits <= first; ++FSpillBase) FSpilled.pop_front();
     if (FSpilled.empty())
         for (; (FChunkBase + 1) * kChunkUnits <= first && !FChunks.empty(); ++FChunkBase) FChunks.pop_front();
-    for (; FCheckpointBase < first / kCheckpointSpacing && !FCheckpoints.empty(); ++FCheckpointBase)
-        FCheckpoints.pop_front();
+    while (!FCheckpoints.empty() && FCheckpoints.front().Index < first / kCheckpointSpacing) FCheckpoints.pop_front();
     // The last run that starts before the first kept unit still gives it its style.
     while (FStyleRuns.size() > 1 && FStyleRuns[1].Data <= first) FStyleRuns.pop_front();
 }
@@ -382,7 +330,22 @@ void TTextLines::DropFrontLines(std::size_t Lines) {
 void TTextLines::SetScrollback(uint64_t Units, std::u16string Folder) {
     FBudgetChunks = Units == 0 ? 0 : std::max<uint64_t>(1, Units / kChunkUnits);
     FScrollbackFolder = std::move(Folder);
+    StoreIndex();
     Spill();
+}
+
+void TTextLines::StoreIndex() {
+    if (FBudgetChunks == 0) return FIndex.SetStore({});
+    FIndex.SetStore({
+        .Write = [this](const void* Data, std::size_t Bytes) -> std::optional<uint64_t> {
+            if (!FScrollbackError.empty()) return std::nullopt;
+            if (!FIndexFile) FIndexFile = std::make_unique<TScrollbackFile>(QString::fromStdU16String(FScrollbackFolder));
+            return FIndexFile->Write(Data, Bytes);
+        },
+        .Read = [this](uint64_t Offset, void* Data, std::size_t Bytes) {
+            return FIndexFile && FIndexFile->Read(Offset, Data, Bytes);
+        },
+    });
 }
 
 // The last chunk takes the appends, so it always stays.
@@ -445,10 +408,10 @@ void TTextLines::Unspill(uint64_t Chunk) {
 std::size_t TTextLines::LinesOverBudget() const {
     if (FScrollbackError.empty() || FChunks.size() <= FBudgetChunks) return 0;
     const uint64_t keep = (FChunkBase + FChunks.size() - FBudgetChunks) * kChunkUnits;
-    return PartitionPoint(0, LineCount() - 1, [&](uint64_t Line) {
-        const uint64_t next = FLineData[Line + 1];
-        return !(next & kEdited) && next <= keep;
+    const std::size_t beyond = FIndex.PartitionPoint([&](const TLineIndex::TLine& Line) {
+        return !(Line.Data & kEdited) && Line.Data <= keep;
     });
+    return beyond == 0 ? 0 : beyond - 1;
 }
 
 // ---- reading -----------------------------------------------------------------
@@ -457,14 +420,15 @@ TTextLines::Position TTextLines::Length() const { return LineStart(LineCount() -
 
 TTextLines::Position TTextLines::LineStart(std::size_t Line) const { return LinePos(Line) - LinePos(0); }
 
-uint64_t TTextLines::LineEndData(std::size_t Line) const { return FLineData[Line] + LineLength(Line); }
+uint64_t TTextLines::LineEndData(std::size_t Line) const { return LineData(Line) + LineLength(Line); }
 
 uint64_t TTextLines::LineLength(std::size_t Line) const {
-    return Line + 1 < LineCount() ? LinePos(Line + 1) - LinePos(Line) - 1 : FDataEnd - FLineData[Line];
+    return Line + 1 < LineCount() ? LinePos(Line + 1) - LinePos(Line) - 1 : FDataEnd - LineData(Line);
 }
 
 std::size_t TTextLines::LineAt(Position Where) const {
-    const uint64_t after = PartitionPoint(0, LineCount(), [&](uint64_t Line) { return LineStart(Line) <= Where; });
+    const Position first = LinePos(0);
+    const std::size_t after = FIndex.PartitionPoint([&](const TLineIndex::TLine& Line) { return Line.Pos - first <= Where; });
     return after == 0 ? 0 : after - 1;
 }
 
@@ -488,7 +452,8 @@ std::u16string TTextLines::Text(Position From, Position To) const {
         const Position start = LineStart(line);
         const uint64_t first = From > start ? From - start : 0;
         const uint64_t last = std::min(LineLength(line), To - start);
-        if (first < last) CopyData(FLineData[line] + first, FLineData[line] + last, text);
+        const uint64_t data = LineData(line);
+        if (first < last) CopyData(data + first, data + last, text);
         if (start + LineLength(line) < To && line + 1 < LineCount()) text += kLineFeed;
     }
     return text;
@@ -496,7 +461,7 @@ std::u16string TTextLines::Text(Position From, Position To) const {
 
 std::u16string TTextLines::LineText(std::size_t Line) const {
     std::u16string text;
-    CopyData(FLineData[Line], LineEndData(Line), text);
+    CopyData(LineData(Line), LineEndData(Line), text);
     return text;
 }
 
@@ -508,15 +473,27 @@ std::optional<TTextLines::Position> TTextLines::Find(std::u16string_view Needle,
     std::u16string window;
     const std::size_t startLine = LineAt(From);
     const uint64_t startUnit = From - LineStart(startLine);
-    for (std::size_t line = startLine; line < LineCount(); Forward ? ++line : --line) {
+    // Each line's entry is read once: a line ends where the next one starts.
+    const auto entryAfter = [&](std::size_t Line) {
+        return Line + 1 < LineCount() ? std::optional(FIndex.Get(Line + 1)) : std::nullopt;
+    };
+    TLineIndex::TLine entry = FIndex.Get(startLine);
+    std::optional<TLineIndex::TLine> after = entryAfter(startLine);
+    for (std::size_t line = startLine;; Forward ? ++line : --line) {
+        const uint64_t length = after ? after->Pos - entry.Pos - 1 : FDataEnd - entry.Data;
         const uint64_t first = Forward && line == startLine ? startUnit : 0;
-        const uint64_t last = !Forward && line == startLine ? startUnit : LineLength(line);
-        const uint64_t data = FLineData[line];
-        if (const auto found = FindInData(data + first, data + last, Needle, Forward, window))
-            return LineStart(line) + (*found - data);
-        if (line == 0 && !Forward) break;
+        const uint64_t last = !Forward && line == startLine ? startUnit : length;
+        if (const auto found = FindInData(entry.Data + first, entry.Data + last, Needle, Forward, window))
+            return entry.Pos - LinePos(0) + (*found - entry.Data);
+        if (Forward ? !after : line == 0) return std::nullopt;
+        if (Forward) {
+            entry = *after;
+            after = entryAfter(line + 1);
+        } else {
+            after = entry;
+            entry = FIndex.Get(line - 1);
+        }
     }
-    return std::nullopt;
 }
 
 // Searches a window of the data at a time, windows overlapping by the
@@ -570,7 +547,7 @@ void TTextLines::SetTabStops(std::vector<uint64_t> Stops) {
 void TTextLines::LayOutAnew() {
     const bool endsWithCR = FEndsWithCR;
     std::deque<TStyleRun> runs = std::move(FStyleRuns);
-    const uint64_t first = FLineData.front();
+    const uint64_t first = LineData(0);
     std::vector<std::pair<bool, std::u16string>> lines;
     for (std::size_t line = 0; line < LineCount(); ++line) lines.emplace_back(IsNote(line), LineText(line));
     Clear();
@@ -587,46 +564,36 @@ void TTextLines::LayOutAnew() {
     FStyleRuns = std::move(runs);
 }
 
-uint64_t TTextLines::RowsFor(uint64_t Cells) const {
-    return FColumns == 0 ? 1 : std::max<uint64_t>(1, CeilDiv(Cells, FColumns));
-}
-
-uint64_t TTextLines::RowsOf(std::size_t Line) const { return RowsFor(FLineCells[Line]); }
+uint64_t TTextLines::RowsOf(std::size_t Line) const { return FIndex.RowsFor(LineCells(Line)); }
 
 void TTextLines::SetColumns(uint64_t Columns) {
     if (Columns == FColumns) return;
     FColumns = Columns;
-    Relayout();
-}
-
-void TTextLines::Relayout() {
-    ApplyShift();
-    for (std::size_t line = 1; line < LineCount(); ++line) FRowStart[line] = FRowStart[line - 1] + RowsOf(line - 1);
+    FIndex.SetColumns(Columns);
 }
 
 uint64_t TTextLines::RowCount() const { return FirstRowOf(LineCount() - 1) + RowsOf(LineCount() - 1); }
 
 std::size_t TTextLines::LineOfRow(uint64_t Row) const {
     const uint64_t absolute = RowStart(0) + std::min(Row, RowCount() - 1);
-    return PartitionPoint(0, LineCount(), [&](uint64_t Line) { return RowStart(Line) <= absolute; }) - 1;
+    return FIndex.PartitionPoint([&](const TLineIndex::TLine& Line) { return Line.Row <= absolute; }) - 1;
 }
 
 std::pair<uint64_t, uint64_t> TTextLines::ResumePoint(std::size_t Line, uint64_t Cell, uint64_t Unit) const {
-    const uint64_t start = FLineData[Line];
+    const uint64_t start = LineData(Line);
     // Lines written by edits have no checkpoints: they are counted from their start.
     if (start & kEdited) return {start, 0};
     const uint64_t end = std::min(LineEndData(Line), start + Unit);
-    const uint64_t first = CeilDiv(start, kCheckpointSpacing);
-    const uint64_t last = std::min<uint64_t>(CeilDiv(end, kCheckpointSpacing), FCheckpointBase + FCheckpoints.size());
-    if (first >= last) return {start, 0};
-    const auto checkpoint = [&](uint64_t k) { return FCheckpoints[k - FCheckpointBase]; };
-    const uint64_t after = PartitionPoint(first, last, [&](uint64_t k) { return checkpoint(k) < Cell; });
+    const auto byIndex = [](const TCheckpoint& Checkpoint, uint64_t Index) { return Checkpoint.Index < Index; };
+    const auto first = std::lower_bound(FCheckpoints.begin(), FCheckpoints.end(), CeilDiv(start, kCheckpointSpacing), byIndex);
+    const auto last = std::lower_bound(first, FCheckpoints.end(), CeilDiv(end, kCheckpointSpacing), byIndex);
+    const auto after = std::partition_point(first, last, [&](const TCheckpoint& Checkpoint) { return Checkpoint.Cells < Cell; });
     if (after == first) return {start, 0};
-    return {(after - 1) * kCheckpointSpacing, checkpoint(after - 1)};
+    return {std::prev(after)->Index * kCheckpointSpacing, std::prev(after)->Cells};
 }
 
 uint64_t TTextLines::CellOf(std::size_t Line, uint64_t Unit) const {
-    const uint64_t target = FLineData[Line] + std::min(Unit, LineLength(Line));
+    const uint64_t target = LineData(Line) + std::min(Unit, LineLength(Line));
     auto [data, cell] = ResumePoint(Line, UINT64_MAX, Unit);
     for (; data < target; ++data) cell = Advance(cell, UnitAtData(data));
     return cell;
@@ -639,7 +606,7 @@ std::pair<uint64_t, uint64_t> TTextLines::Seek(std::size_t Line, uint64_t Cell) 
     return {data, cell};
 }
 
-uint64_t TTextLines::UnitAt(std::size_t Line, uint64_t Cell) const { return Seek(Line, Cell).first - FLineData[Line]; }
+uint64_t TTextLines::UnitAt(std::size_t Line, uint64_t Cell) const { return Seek(Line, Cell).first - LineData(Line); }
 
 TTextLines::TRow TTextLines::Row(uint64_t Row) const {
     TRow row;
@@ -661,7 +628,7 @@ std::vector<TTextLines::TRow> TTextLines::Rows(uint64_t First, uint64_t Count) c
         }
         TRow row;
         row.Line = before->Line;
-        const uint64_t data = FLineData[row.Line] + before->FirstUnit + before->Units.size();
+        const uint64_t data = LineData(row.Line) + before->FirstUnit + before->Units.size();
         ReadRow(row, at - FirstRowOf(row.Line), data, before->EndCell);
         rows.push_back(std::move(row));
     }
@@ -670,7 +637,7 @@ std::vector<TTextLines::TRow> TTextLines::Rows(uint64_t First, uint64_t Count) c
 
 void TTextLines::ReadRow(TRow& Row, uint64_t InLine, uint64_t Data, uint64_t Cell) const {
     Row.FirstCell = InLine * FColumns;
-    Row.FirstUnit = Data - FLineData[Row.Line];
+    Row.FirstUnit = Data - LineData(Row.Line);
     const uint64_t endCell = FColumns == 0 ? UINT64_MAX : Row.FirstCell + FColumns;
     const uint64_t end = LineEndData(Row.Line);
     const uint64_t first = Data;

@@ -6,9 +6,9 @@
 // finding a line, a row or a cell costs a binary search and a short scan,
 // however long the text or a single line grows. An edit before the last line
 // costs the lines it touches: they are written anew apart from the rest, and
-// the lines after them move by one shift that is kept aside while the edits
-// stay at one place. Past a memory budget the oldest chunks go to a
-// scrollback file and are read back from it when needed.
+// the lines after them move block by block of the line index. Past a memory
+// budget the oldest chunks go to a scrollback file, and the index's packed
+// blocks to one beside it; both are read back when needed.
 
 #include <cstdint>
 #include <deque>
@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "toolkit/ui/LineIndex.h"
 
 class TScrollbackFile;
 
@@ -60,7 +62,8 @@ public:
         std::vector<uint32_t> Styles;  // the style of each unit; empty while the text has but one style
     };
 
-    TTextLines();
+    // IndexBlockLines: lines in each block of the line index.
+    explicit TTextLines(std::size_t IndexBlockLines = TLineIndex::kBlockLines);
     ~TTextLines();
 
     // Text beyond about Units units in memory goes to a scrollback file in
@@ -91,7 +94,7 @@ public:
     void DropFrontLines(std::size_t Lines);
 
     Position Length() const;
-    std::size_t LineCount() const { return FLineData.size(); }
+    std::size_t LineCount() const { return FIndex.Size(); }
     Position LineStart(std::size_t Line) const;
     uint64_t LineLength(std::size_t Line) const;
     std::size_t LineAt(Position Where) const;
@@ -102,7 +105,7 @@ public:
     // Where Needle next stands inside one line: the first place at or after
     // From, or (backwards) the last one that ends at or before From.
     std::optional<Position> Find(std::u16string_view Needle, Position From, bool Forward) const;
-    char16_t At(std::size_t Line, uint64_t Unit) const { return UnitAtData(FLineData[Line] + Unit); }
+    char16_t At(std::size_t Line, uint64_t Unit) const { return UnitAtData(LineData(Line) + Unit); }
 
     // Styles: a number for a run of units, 0 for the plain one, that the view
     // gives meaning to. Kept as the places where the style changes, so text
@@ -112,7 +115,7 @@ public:
     // Puts Text in Style ("\n" ends a line) in place of From..To; the text
     // after To keeps its styles. Costs what follows From.
     void Put(Position From, Position To, std::u16string_view Text, uint32_t Style);
-    uint32_t StyleAt(std::size_t Line, uint64_t Unit) const { return StyleAtData(FLineData[Line] + Unit); }
+    uint32_t StyleAt(std::size_t Line, uint64_t Unit) const { return StyleAtData(LineData(Line) + Unit); }
 
     // 0 columns: lines are not wrapped.
     void SetColumns(uint64_t Columns);
@@ -125,7 +128,7 @@ public:
     uint64_t FirstRowOf(std::size_t Line) const { return RowStart(Line) - RowStart(0); }
     uint64_t RowsOf(std::size_t Line) const;
     std::size_t LineOfRow(uint64_t Row) const;
-    uint64_t LineCells(std::size_t Line) const { return FLineCells[Line]; }
+    uint64_t LineCells(std::size_t Line) const { return FIndex.Get(Line).Cells; }
     // The widest line, in cells, since the text was last emptied.
     uint64_t WidestLine() const { return FWidest; }
     TRow Row(uint64_t Row) const;
@@ -146,11 +149,9 @@ private:
     // Marks the data offsets of lines that an edit wrote anew.
     static constexpr uint64_t kEdited = uint64_t{1} << 63;
 
-    // Lines from FShiftFrom on start FShiftPos places and FShiftRows rows
-    // further than their entries say.
-    Position LinePos(std::size_t Line) const { return FLinePos[Line] + (Line >= FShiftFrom ? FShiftPos : 0); }
-    uint64_t RowStart(std::size_t Line) const { return FRowStart[Line] + (Line >= FShiftFrom ? FShiftRows : 0); }
-    void ApplyShift();
+    uint64_t LineData(std::size_t Line) const { return FIndex.Get(Line).Data; }
+    Position LinePos(std::size_t Line) const { return FIndex.Get(Line).Pos; }
+    uint64_t RowStart(std::size_t Line) const { return FIndex.Get(Line).Row; }
     // Replace, where To lies in the last line, and where it lies before it.
     void ReplaceAtTheEnd(Position From, Position To, std::u16string_view Text);
     void ReplaceInside(std::size_t First, uint64_t FromUnit, std::size_t Last, uint64_t ToUnit, std::u16string_view Text);
@@ -180,8 +181,8 @@ private:
     void EndLine();
     void TruncateData(Position From);
     uint64_t Advance(uint64_t Cell, char16_t Unit) const;
-    uint64_t RowsFor(uint64_t Cells) const;
-    void Relayout();
+    // Packed blocks of the line index go to a file of their own while text goes to the scrollback file.
+    void StoreIndex();
     void LayOutAnew();
     uint64_t LineEndData(std::size_t Line) const;
     // The last checkpoint inside Line that lies before the cell Cell (or before
@@ -226,15 +227,15 @@ private:
     uint64_t FDataEnd = 0;               // units stored
     std::deque<TUnitChunk> FEditChunks;  // the lines edits wrote, from kEdited on
     uint64_t FEditEnd = 0;
-    std::deque<uint64_t> FLineData;      // data offset where each line starts
-    std::deque<uint64_t> FLineCells;     // cells each line takes
-    std::deque<uint64_t> FRowStart;      // rows before each line
-    std::deque<Position> FLinePos;       // places before each line
-    std::size_t FShiftFrom = 0;
-    uint64_t FShiftPos = 0;
-    uint64_t FShiftRows = 0;
-    std::deque<uint64_t> FCheckpoints;   // line cells before the unit at each multiple of kCheckpointSpacing
-    uint64_t FCheckpointBase = 0;        // checkpoints dropped from the front
+    TLineIndex FIndex;
+    std::unique_ptr<TScrollbackFile> FIndexFile;
+    // Line cells before the unit at a multiple of kCheckpointSpacing, kept
+    // only that far into a line, where counting from its start costs.
+    struct TCheckpoint {
+        uint64_t Index;  // the multiple
+        uint64_t Cells;
+    };
+    std::deque<TCheckpoint> FCheckpoints;
     uint64_t FColumns = 0;
     uint64_t FWidest = 0;
     std::vector<uint64_t> FTabStops{8};

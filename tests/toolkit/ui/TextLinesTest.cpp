@@ -396,6 +396,8 @@ TEST(TextLines, KeepsStylesThroughPutsDropsAndNewTabStops) {
 namespace {
 
 constexpr uint64_t kChunk = 65536;
+// Lines in a block of the line index: small, so that its blocks are packed and go to the file too.
+constexpr std::size_t kIndexBlock = 16;
 
 // Text of several kinds (wide and narrow units, styles, notes) appended to
 // Lines and to a model of the joined text and of each unit's style.
@@ -480,7 +482,7 @@ TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
     std::mt19937 random(41);
     TSessionModel model;
     {
-        TTextLines lines;
+        TTextLines lines(kIndexBlock);
         lines.SetScrollback(2 * kChunk, folder.path().toStdU16String());
         lines.SetColumns(80);
         model.Text = u"needle at the start\n";
@@ -532,7 +534,7 @@ TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
 TEST(TextLines, DropsTheOldestLinesFromTheScrollbackFile) {
     TScratchFolder folder;
     std::mt19937 random(43);
-    TTextLines lines;
+    TTextLines lines(kIndexBlock);
     lines.SetScrollback(kChunk, folder.path().toStdU16String());
     TSessionModel model;
     model.Add(lines, random, 8 * kChunk);
