@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/toolkit/ui/QtTestSupport.h"
 
+#include <QDir>
 #include <QScreen>
 #include <QTest>
 
@@ -14,3 +15,11 @@ bool TTestWindow::ShowExposed() {
     show();
     return QTest::qWaitForWindowExposed(this, 10000);
 }
+
+TScratchFolder::TScratchFolder() {
+    static int count = 0;
+    FPath = QDir::temp().filePath(QStringLiteral("ostra-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(count++));
+    QDir().mkpath(FPath);
+}
+
+TScratchFolder::~TScratchFolder() { QDir(FPath).removeRecursively(); }

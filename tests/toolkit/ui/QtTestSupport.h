@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -28,3 +29,17 @@ public:
 
 // What the window shows of Area (logical coordinates), in device pixels.
 QImage ScreenShot(QWidget& Window, const QRect& Area);
+
+// A folder of the test's own in the system's temporary one, gone at the end
+// (QTemporaryDir's random name crashes the static Qt under Wine).
+class TScratchFolder {
+public:
+    TScratchFolder();
+    ~TScratchFolder();
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    const QString& Path() const { return FPath; }
+
+private:
+    QString FPath;
+};
