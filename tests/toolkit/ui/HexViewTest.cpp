@@ -8,17 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QFontDatabase>
 #include <QScrollBar>
-#include <csignal>
 #include <random>
 #include <string>
-
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
 
 #include "tests/toolkit/ui/QtTestSupport.h"
 
@@ -228,26 +221,9 @@ struct TFileTroubleCase {
 class HexScrollbackTrouble : public HexView, public testing::WithParamInterface<TFileTroubleCase> {};
 
 TEST_P(HexScrollbackTrouble, SaysSoOnceThenDropsTheOldestLinesAndGoesOn) {
-    TScratchFolder folder;
-    QString where = folder.Path();
-#ifndef _WIN32
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (GetParam().FileStopsGrowing) {
-        const rlimit full{3 * kChunk, before.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &full);
-    }
-#else
-    if (GetParam().FileStopsGrowing) GTEST_SKIP() << "no limit on the size of files here";
-#endif
-    if (!GetParam().FileStopsGrowing) {
-        // A folder that cannot be made: a file stands where it would be.
-        where = QDir(folder.Path()).filePath(QStringLiteral("taken"));
-        QFile taken(where);
-        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
-    }
-    View->SetScrollback(2 * kChunk, where);
+    if (GetParam().FileStopsGrowing && !TFailingFolder::CanStopFilesGrowing()) GTEST_SKIP() << "no limit on the size of files here";
+    TFailingFolder folder(GetParam().FileStopsGrowing, 3 * kChunk);
+    View->SetScrollback(2 * kChunk, folder.Path());
     std::string all;
     QStringList told;
     for (int i = 0; i < 4000; ++i) {
@@ -260,10 +236,6 @@ TEST_P(HexScrollbackTrouble, SaysSoOnceThenDropsTheOldestLinesAndGoesOn) {
         for (const QString& note : View->Notes())
             if (!told.contains(note)) told << note;
     }
-#ifndef _WIN32
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
-#endif
     ASSERT_TRUE(WaitFor([&] { return !View->ShowPending(); }));
     ASSERT_EQ(told.size(), 2);
     EXPECT_TRUE(told[0].contains(QStringLiteral("scrollback file cannot be written"))) << told[0].toStdString();

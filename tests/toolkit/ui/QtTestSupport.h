@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 // Processes events until Condition holds or 10 seconds have passed.
@@ -42,4 +43,27 @@ public:
 
 private:
     QString FPath;
+};
+
+// A place where a scrollback file fails: a folder that cannot be made (a
+// file stands where it would be), or, with FileStopsGrowing, one where the
+// file stops growing past Bytes, as on a full disk (a limit on the size of
+// files this process writes, lifted at the end).
+class TFailingFolder {
+public:
+    // Whether files can be made to stop growing here.
+    static bool CanStopFilesGrowing();
+
+    TFailingFolder(bool FileStopsGrowing, uint64_t Bytes);
+    ~TFailingFolder();
+    TFailingFolder(const TFailingFolder&) = delete;
+    TFailingFolder& operator=(const TFailingFolder&) = delete;
+    const QString& Path() const { return FPath; }
+
+private:
+    TScratchFolder FScratch;
+    QString FPath;
+    bool FLimited = false;
+    uint64_t FLimitBefore = 0;
+    void (*FHandlerBefore)(int) = nullptr;
 };
