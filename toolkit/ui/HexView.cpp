@@ -208,6 +208,7 @@ void THexView::AppendBytes(std::string_view Bytes) {
 void THexView::Clear() {
     FHistory.Clear();
     FNotes.clear();
+    setToolTip({});
     FFollow = true;
     ShowNow();
 }
@@ -241,12 +242,15 @@ void THexView::ShowNow() {
 
 // Each trouble with the scrollback file is told once, above the rows.
 void THexView::TellTrouble() {
+    const qsizetype told = FNotes.size();
     if (!FHistory.ScrollbackError().isEmpty() && FNotes.isEmpty()) {
         FNotes << QStringLiteral("\u2014 The scrollback file cannot be written (%1); the oldest bytes will go when memory is full \u2014")
                       .arg(FHistory.ScrollbackError());
     }
     if (FHistory.DroppedOverBudget() && FNotes.size() == 1)
         FNotes << QStringLiteral("\u2014 The memory set aside for bytes is full: the oldest bytes are being dropped \u2014");
+    // A note wider than the view is read whole here.
+    if (FNotes.size() != told) setToolTip(FNotes.join(u'\n'));
 }
 
 uint64_t THexView::RowCount() const {

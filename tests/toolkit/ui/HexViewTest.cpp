@@ -241,6 +241,7 @@ TEST_P(HexScrollbackTrouble, SaysSoOnceThenDropsTheOldestLinesAndGoesOn) {
     EXPECT_TRUE(told[0].contains(QStringLiteral("scrollback file cannot be written"))) << told[0].toStdString();
     EXPECT_TRUE(told[1].contains(QStringLiteral("oldest bytes are being dropped")));
     EXPECT_EQ(View->Notes(), told);
+    EXPECT_EQ(View->toolTip(), told.join(u'\n'));  // read whole where the view is narrow
 
     const TByteHistory& history = View->History();
     EXPECT_GT(history.First(), 0u);
@@ -252,6 +253,7 @@ TEST_P(HexScrollbackTrouble, SaysSoOnceThenDropsTheOldestLinesAndGoesOn) {
     EXPECT_TRUE(history.Bytes(0, UINT64_MAX).ends_with("received line 3999\r\nand on\r\n"));
     View->Clear();
     EXPECT_TRUE(View->Notes().isEmpty());
+    EXPECT_TRUE(View->toolTip().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HexScrollbackTrouble,
