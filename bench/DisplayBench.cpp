@@ -34,6 +34,7 @@
 #include "console/FormParts.h"
 #include "console/ReceivedViews.h"
 #include "console/TerminalMode.h"
+#include "toolkit/ui/HexView.h"
 #include "toolkit/ui/TerminalView.h"
 #include "console/comexample.h"
 #include "tests/support/Pty.h"
@@ -431,6 +432,9 @@ int main(int argc, char** argv) {
         if (where == "window") {
             ReportSpill("window (hex history too)", Form3->Memo1->View(), megabytes,
                         [&](const std::string& Block) { Form3->OrvelSerialPort1Receive(nullptr, Block); });
+            const TByteHistory& hex = FormPart<TReceivedViews>(*Form3, "ReceivedViews").Hex().History();
+            PrintFigure("  the hex view's bytes in memory", static_cast<double>(hex.BytesInMemory()) / 1e6, "MB",
+                        static_cast<double>(hex.BytesInMemory()) / static_cast<double>(hex.End() - hex.First()));
             return 0;
         }
         TTextView alone;

@@ -53,21 +53,17 @@ double Bounded(double Pixel) { return std::clamp(Pixel, -kPixelLimit, kPixelLimi
 
 }  // namespace
 
-TPlotView::TPlotView(const TPlotSamples& Samples, QWidget* Parent) : QWidget(Parent), FSamples(Samples) {
+TPlotView::TPlotView(const TPlotSamples& Samples, QWidget* Parent)
+    : QWidget(Parent), FSamples(Samples), FFrameTimer([this] { update(); }) {
     setMouseTracking(true);
     setMinimumSize(240, 160);
-    FFrameTimer.setSingleShot(true);
-    FFrameTimer.setInterval(kFrameMs);
-    connect(&FFrameTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 QColor TPlotView::SeriesColor(std::size_t Series) { return kColors[Series % kColors.size()]; }
 
 void TPlotView::SamplesChanged() { RequestFrame(); }
 
-void TPlotView::RequestFrame() {
-    if (!FFrameTimer.isActive()) FFrameTimer.start();
-}
+void TPlotView::RequestFrame() { FFrameTimer.Request(); }
 
 void TPlotView::SetSeriesNames(const std::vector<std::string>& Names) {
     FNames.clear();

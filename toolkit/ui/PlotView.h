@@ -12,7 +12,6 @@
 #include <QPoint>
 #include <QRectF>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -21,13 +20,13 @@
 #include <vector>
 
 #include "plot/PlotSamples.h"
+#include "toolkit/ui/FrameTimer.h"
 
 class QPainter;
 
 class TPlotView : public QWidget {
 public:
     enum TAxis : uint8_t { SampleAxis, TimeAxis };
-    static constexpr int kFrameMs = 17;
 
     explicit TPlotView(const TPlotSamples& Samples, QWidget* Parent = nullptr);
 
@@ -63,8 +62,9 @@ public:
     // What the crosshair reads out, one line each for the position and the
     // shown series; empty while the mouse is away.
     QStringList Readout() const;
-    // Frames painted so far.
+    // Frames painted so far, and whether a change waits for the next one.
     uint64_t Frames() const { return FFrames; }
+    bool FramePending() const { return FFrameTimer.Pending(); }
     // The series' colour; after the first eight, the colours come again with
     // another dash.
     static QColor SeriesColor(std::size_t Series);
@@ -120,7 +120,7 @@ private:
     bool FAutoRange = true;
     double FLow = 0;
     double FHigh = 1;
-    QTimer FFrameTimer;
+    TFrameTimer FFrameTimer;
     uint64_t FFrames = 0;
     bool FMouseIn = false;
     QPoint FMouse;

@@ -25,8 +25,6 @@ const TTextStyle kNoteStyle = [] {
     return style;
 }();
 
-// A frame at 60 frames a second: text added faster is shown this often.
-constexpr int kFrameMs = 16;
 // Room between the frame and the text, as text editors leave it.
 constexpr int kMargin = 4;
 constexpr char16_t kTab = u'\t';
@@ -40,7 +38,7 @@ bool IsWordUnit(char16_t Unit) { return QChar(Unit).isLetterOrNumber() || Unit =
 
 }  // namespace
 
-TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
+TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent), FShowTimer([this] { ShowNow(); }) {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
@@ -48,9 +46,6 @@ TTextView::TTextView(QWidget* Parent) : QAbstractScrollArea(Parent) {
         // Only the user moves the view away from the end or back to it.
         if (!FMovingScrollBars) FFollow = Value >= verticalScrollBar()->maximum();
     });
-    FShowTimer.setSingleShot(true);
-    FShowTimer.setInterval(kFrameMs);
-    QObject::connect(&FShowTimer, &QTimer::timeout, this, [this] { ShowNow(); });
     MeasureFont();
 }
 
@@ -70,18 +65,16 @@ void TTextView::AppendNote(std::u16string_view Text) {
 
 void TTextView::ShowAppended() {
     KeepLineLimit();
-    if (!FShowTimer.isActive()) FShowTimer.start();
+    FShowTimer.Request();
 }
 
 void TTextView::ShowNow() {
-    FShowTimer.stop();
+    FShowTimer.Cancel();
     UpdateScrollBars();
     viewport()->update();
 }
 
-void TTextView::ShowPendingNow() {
-    if (FShowTimer.isActive()) ShowNow();
-}
+void TTextView::ShowPendingNow() { FShowTimer.ShowPendingNow(); }
 
 // The pipeline's changes are shown once it is done with a block (Flush).
 void TTextView::Append(std::u16string_view Text, const TTextStyle& Style) {
@@ -96,7 +89,7 @@ void TTextView::Put(Position From, Position To, std::u16string_view Text, const 
 }
 
 void TTextView::Flush() {
-    if (!FShowTimer.isActive()) FShowTimer.start();
+    FShowTimer.Request();
 }
 
 uint32_t TTextView::StyleId(const TTextStyle& Style) {
@@ -188,7 +181,7 @@ void TTextView::SetSelection(Position Anchor, Position Caret) {
     FCaret = std::min(Caret, Length());
     // The caret that follows received text moves with every block: its paint
     // waits for the frame the text is shown in.
-    if (!FShowTimer.isActive()) viewport()->update();
+    if (!FShowTimer.Pending()) viewport()->update();
 }
 
 std::u16string TTextView::SelectedText() const {

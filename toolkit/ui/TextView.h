@@ -10,13 +10,13 @@
 
 #include <QAbstractScrollArea>
 #include <QList>
-#include <QTimer>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "terminal/TextSink.h"
+#include "toolkit/ui/FrameTimer.h"
 #include "toolkit/ui/TextLines.h"
 
 class TTextView : public QAbstractScrollArea, public TTextSink {
@@ -83,7 +83,7 @@ public:
     bool FollowsEnd() const { return FFollow; }
     // Text added from outside is shown once a frame, however often it comes:
     // true while some waits for the next frame (scroll bars and paint).
-    bool ShowPending() const { return FShowTimer.isActive(); }
+    bool ShowPending() const { return FShowTimer.Pending(); }
     // Shows the end and follows it from now on.
     void ScrollToEnd();
     void ScrollRows(int64_t Rows);
@@ -160,5 +160,5 @@ private:
     qreal FCellWidth = 8;
     int FRowHeight = 16;
     int FAscent = 12;
-    QTimer FShowTimer;
+    TFrameTimer FShowTimer;
 };

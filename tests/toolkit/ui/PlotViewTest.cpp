@@ -152,7 +152,19 @@ TEST_F(PlotView, DrawsAtMost60FramesASecond) {
     }
     const double frames = static_cast<double>(View.Frames() - before);
     EXPECT_GT(frames, 0);
-    EXPECT_LE(frames, static_cast<double>(clock.elapsed()) / TPlotView::kFrameMs + 2);
+    EXPECT_LE(frames, static_cast<double>(clock.elapsed()) / TFrameTimer::kFrameMs + 2);
+}
+
+TEST_F(PlotView, RowsArrivingInOneTurnAreDrawnInOneFrame) {
+    ASSERT_TRUE(WaitFor([&] { return !View.FramePending(); }));
+    QCoreApplication::processEvents();
+    const uint64_t before = View.Frames();
+    for (int i = 0; i < 1000; ++i) Append(3);
+    EXPECT_EQ(View.Frames(), before);
+    ASSERT_TRUE(WaitFor([&] { return View.Frames() > before && !View.FramePending(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(View.Frames(), before + 1);
+    EXPECT_EQ(View.Left(), 2999 - View.Span());
 }
 
 TEST(PlotViewDrawing, AWideStretchShowsTheExtremesOfEachPixelColumn) {

@@ -14,16 +14,10 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <csignal>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
 
 #include "tests/toolkit/ui/QtTestSupport.h"
 #include "toolkit/ui/StdCtrls.h"
@@ -170,26 +164,9 @@ class ScrollbackTrouble : public TextView, public testing::WithParamInterface<TF
 
 TEST_P(ScrollbackTrouble, SaysSoOnceThenDropsTheOldestTextAndGoesOn) {
     constexpr uint64_t kChunk = 65536;
-    QTemporaryDir folder;
-    QString where = folder.path();
-#ifndef _WIN32
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (GetParam().FileStopsGrowing) {
-        const rlimit full{3 * kChunk, before.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &full);
-    }
-#else
-    if (GetParam().FileStopsGrowing) GTEST_SKIP() << "no limit on the size of files here";
-#endif
-    if (!GetParam().FileStopsGrowing) {
-        // A folder that cannot be made: a file stands where it would be.
-        where = folder.filePath(QStringLiteral("taken"));
-        QFile taken(where);
-        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
-    }
-    View->SetScrollback(2 * kChunk, where.toStdU16String());
+    if (GetParam().FileStopsGrowing && !TFailingFolder::CanStopFilesGrowing()) GTEST_SKIP() << "no limit on the size of files here";
+    const TFailingFolder folder(GetParam().FileStopsGrowing, 3 * kChunk);
+    View->SetScrollback(2 * kChunk, folder.Path().toStdU16String());
     int next = 0;
     const auto receive = [&](int Lines) {
         std::u16string block;
@@ -211,10 +188,6 @@ TEST_P(ScrollbackTrouble, SaysSoOnceThenDropsTheOldestTextAndGoesOn) {
         receive(500);
         readNotes();
     }
-#ifndef _WIN32
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
-#endif
 
     int first = -1;
     bool inOrder = true;
