@@ -47,7 +47,7 @@ void TLineIndex::Clear() {
     FFirst = 0;
     FEnd = 1;
     FLastBlock = 0;
-    for (TCached& cached : FCache) cached.Id = 0;
+    FCache.Clear();
 }
 
 // ---- finding lines -----------------------------------------------------------
@@ -82,22 +82,10 @@ TLineIndex::TLine TLineIndex::FirstOf(std::size_t Block) const {
 
 const std::vector<TLineIndex::TLine>& TLineIndex::Entries(const TBlock& Block) const {
     if (!Block.Packed) return Block.Lines;
-    if (FCache[FLastCached].Id == Block.Id) return FCache[FLastCached].Lines;
-    ++FCacheClock;
-    TCached* oldest = &FCache.front();
-    for (TCached& cached : FCache) {
-        if (cached.Id == Block.Id) {
-            cached.Used = FCacheClock;
-            FLastCached = static_cast<std::size_t>(&cached - FCache.data());
-            return cached.Lines;
-        }
-        if (cached.Used < oldest->Used) oldest = &cached;
-    }
-    oldest->Lines = Unpacked(Block);
-    oldest->Id = Block.Id;
-    oldest->Used = FCacheClock;
-    FLastCached = static_cast<std::size_t>(oldest - FCache.data());
-    return oldest->Lines;
+    return *FCache.Get(Block.Id, [&](std::vector<TLine>& Lines) {
+        Lines = Unpacked(Block);
+        return true;
+    });
 }
 
 // ---- packing -----------------------------------------------------------------
@@ -263,7 +251,7 @@ uint64_t TLineIndex::RowsFor(uint64_t Cells) const {
 
 void TLineIndex::SetColumns(uint64_t Columns) {
     FColumns = Columns;
-    for (TCached& cached : FCache) cached.Id = 0;
+    FCache.Clear();
     uint64_t row = FBlocks.front().RowBase;
     for (TBlock& block : FBlocks) {
         block.RowBase = row;

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+#include "toolkit/ui/SmallCache.h"
+
 class TLineIndex {
 public:
     struct TLine {
@@ -103,11 +105,6 @@ private:
         uint64_t Units = 0;  // the units of its lines, when they lie one after the other in the data
         std::size_t LineCount() const { return Packed ? Count : Lines.size(); }
     };
-    struct TCached {
-        uint64_t Id = 0;
-        uint64_t Used = 0;
-        std::vector<TLine> Lines;
-    };
 
     std::size_t BlockOf(uint64_t Line) const;
     static TLine Absolute(const TBlock& Block, TLine Line) {
@@ -139,8 +136,6 @@ private:
     uint64_t FEnd = 0;    // FFirst plus the lines
     uint64_t FColumns = 0;
     uint64_t FNextId = 1;
-    mutable std::vector<TCached> FCache;
-    mutable uint64_t FCacheClock = 0;
+    mutable TSmallCache<std::vector<TLine>> FCache;  // unpacked blocks by id
     mutable std::size_t FLastBlock = 0;
-    mutable std::size_t FLastCached = 0;  // the cache entry read last
 };

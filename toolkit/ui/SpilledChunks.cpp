@@ -15,28 +15,16 @@ bool TSpilledChunks::Add(uint64_t Chunk, std::string_view Bytes) {
 }
 
 std::string_view TSpilledChunks::Read(uint64_t Chunk) const {
-    ++FClock;
-    TCached* oldest = &FCache.front();
-    for (TCached& cached : FCache) {
-        if (cached.Chunk == Chunk) {
-            cached.Used = FClock;
-            return cached.Bytes;
-        }
-        if (cached.Used < oldest->Used) oldest = &cached;
-    }
-    const TPlace& place = FChunks[Chunk - FBase];
-    oldest->Bytes.resize(place.Bytes);
-    // A chunk that cannot be read is tried again next time.
-    oldest->Chunk = UINT64_MAX;
-    if (!FFile.Read(place.Offset, oldest->Bytes.data(), place.Bytes)) return {};
-    oldest->Chunk = Chunk;
-    oldest->Used = FClock;
-    return oldest->Bytes;
+    const std::string* bytes = FCache.Get(Chunk, [&](std::string& Bytes) {
+        const TPlace& place = FChunks[Chunk - FBase];
+        Bytes.resize(place.Bytes);
+        return FFile.Read(place.Offset, Bytes.data(), place.Bytes);
+    });
+    return bytes ? std::string_view(*bytes) : std::string_view();
 }
 
 void TSpilledChunks::DropBefore(uint64_t Chunk) {
     for (; !FChunks.empty() && FBase < Chunk; ++FBase) FChunks.pop_front();
     if (FChunks.empty()) FFile.Rewind(0);
-    for (TCached& cached : FCache)
-        if (cached.Chunk < FBase) cached.Chunk = UINT64_MAX;
+    FCache.ForgetIf([this](uint64_t Cached) { return Cached < FBase; });
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "toolkit/ui/ScrollbackFile.h"
+#include "toolkit/ui/SmallCache.h"
 
 class TSpilledChunks {
 public:
@@ -41,15 +42,9 @@ private:
         uint64_t Offset;
         std::size_t Bytes;
     };
-    struct TCached {
-        uint64_t Chunk = UINT64_MAX;
-        uint64_t Used = 0;
-        std::string Bytes;
-    };
 
     mutable TScrollbackFile FFile;  // reading moves its place
     std::deque<TPlace> FChunks;
     uint64_t FBase = 0;
-    mutable std::vector<TCached> FCache;
-    mutable uint64_t FClock = 0;
+    mutable TSmallCache<std::string> FCache;
 };

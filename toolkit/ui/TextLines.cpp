@@ -72,7 +72,7 @@ void TTextLines::Clear() {
     FSpillBase = 0;
     FScrollback.reset();
     FScrollbackError.clear();
-    for (TCached& cached : FCache) cached.Chunk = UINT64_MAX;
+    FCache.Clear();
     FDataEnd = 0;
     FEditChunks.clear();
     FEditEnd = 0;
@@ -367,19 +367,10 @@ void TTextLines::Spill() {
 }
 
 const TUnitChunk& TTextLines::SpilledChunk(uint64_t Chunk) const {
-    ++FCacheClock;
-    TCached* oldest = &FCache.front();
-    for (TCached& cached : FCache) {
-        if (cached.Chunk == Chunk) {
-            cached.Used = FCacheClock;
-            return cached.Units;
-        }
-        if (cached.Used < oldest->Used) oldest = &cached;
-    }
-    oldest->Units = LoadChunk(Chunk);
-    oldest->Chunk = Chunk;
-    oldest->Used = FCacheClock;
-    return oldest->Units;
+    return *FCache.Get(Chunk, [&](TUnitChunk& Units) {
+        Units = LoadChunk(Chunk);
+        return true;
+    });
 }
 
 TUnitChunk TTextLines::LoadChunk(uint64_t Chunk) const {
@@ -399,8 +390,7 @@ void TTextLines::Unspill(uint64_t Chunk) {
         FChunks.push_front(LoadChunk(FChunkBase));
         FScrollback->Rewind(FSpilled.back().Offset);
     }
-    for (TCached& cached : FCache)
-        if (cached.Chunk >= FChunkBase) cached.Chunk = UINT64_MAX;
+    FCache.ForgetIf([this](uint64_t Cached) { return Cached >= FChunkBase; });
 }
 
 // Lines wholly before the newest chunks the budget holds; a line the user

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "toolkit/ui/LineIndex.h"
+#include "toolkit/ui/SmallCache.h"
 
 class TScrollbackFile;
 
@@ -28,7 +29,7 @@ class TScrollbackFile;
 // does not on. Units are set in order, each once.
 class TUnitChunk {
 public:
-    explicit TUnitChunk(std::size_t Capacity) : FCapacity(Capacity) {}
+    explicit TUnitChunk(std::size_t Capacity = 0) : FCapacity(Capacity) {}
     char16_t Get(std::size_t Index) const { return FWide ? FWide[Index] : FNarrow[Index]; }
     void Set(std::size_t Index, char16_t Unit);
     void CopyTo(std::size_t From, std::size_t Count, std::u16string& Out) const;
@@ -217,13 +218,7 @@ private:
     std::u16string FScrollbackFolder;
     std::unique_ptr<TScrollbackFile> FScrollback;
     std::u16string FScrollbackError;
-    struct TCached {
-        uint64_t Chunk = UINT64_MAX;
-        uint64_t Used = 0;
-        TUnitChunk Units{0};
-    };
-    mutable std::vector<TCached> FCache;
-    mutable uint64_t FCacheClock = 0;
+    mutable TSmallCache<TUnitChunk> FCache;
     uint64_t FDataEnd = 0;               // units stored
     std::deque<TUnitChunk> FEditChunks;  // the lines edits wrote, from kEdited on
     uint64_t FEditEnd = 0;
