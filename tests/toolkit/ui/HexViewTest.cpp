@@ -149,19 +149,6 @@ TEST_F(HexView, FollowsTheEndAndStaysWhereTheUserReadsWhileOldLinesGo) {
     EXPECT_EQ(bar.value(), bar.maximum());
 }
 
-// Counts the paints of a widget.
-class TPaintCounter : public QObject {
-public:
-    explicit TPaintCounter(QWidget& Widget) { Widget.installEventFilter(this); }
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* Event) override {
-        if (Event->type() == QEvent::Paint) ++Paints;
-        return false;
-    }
-};
-
 TEST_F(HexView, ManyAppendsInOneTurnArePaintedOnceAtTheNextFrame) {
     AppendLines(0, 10);
     ASSERT_TRUE(WaitFor([&] { return !View->ShowPending(); }));

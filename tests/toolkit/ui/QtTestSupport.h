@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -26,6 +27,19 @@ public:
     explicit TTestWindow(int Width = 200, int Height = 100) { resize(Width, Height); }
     // Shows the window and waits until it is on screen.
     bool ShowExposed();
+};
+
+// Counts the paints of a widget.
+class TPaintCounter : public QObject {
+public:
+    explicit TPaintCounter(QWidget& Widget) { Widget.installEventFilter(this); }
+    int Paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint) ++Paints;
+        return false;
+    }
 };
 
 // What the window shows of Area (logical coordinates), in device pixels.

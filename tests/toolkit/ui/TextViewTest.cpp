@@ -73,21 +73,8 @@ TEST_F(TextView, FollowsTheEndOfLinesWrappedLinesAndALineThatNeverEnds) {
     EXPECT_GT(View->Lines().RowsOf(View->Lines().LineCount() - 1), 1000u);
 }
 
-// Counts the paints of a widget.
-class TPaintCounter : public QObject {
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* Event) override {
-        if (Event->type() == QEvent::Paint) ++Paints;
-        return false;
-    }
-};
-
 TEST_F(TextView, TextAddedFasterThanFramesIsPaintedOnceAFrameAndAllShownAtTheEnd) {
-    TPaintCounter counter;
-    View->viewport()->installEventFilter(&counter);
+    const TPaintCounter counter(*View->viewport());
     View->setFocus();
     QElapsedTimer elapsed;
     elapsed.start();
