@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <utility>
 #include <new>
 #include <thread>
@@ -29,6 +30,14 @@ constexpr auto kFirstRefillLook = std::chrono::microseconds(50);
 // the loop waits for it rather than let memory grow without end.
 constexpr std::size_t kPendingLimit = 4u << 20;
 constexpr int kRoomCheckMs = 10;
+// The most the main thread is given in one turn of its event loop: the
+// window takes a few milliseconds for it on a busy machine.
+constexpr std::size_t kDeliverySlice = 256u << 10;
+// While a port is paced by Delay, the driver's queue is looked at this often;
+// holding this much ends the pause, well before a Linux line discipline
+// (4,095 bytes) is full and its writer waits.
+constexpr uint32_t kPileLookMs = 10;
+constexpr DWORD kPileUp = 1024;
 
 }  // namespace
 
@@ -47,7 +56,26 @@ void TComThread::Execute() {
         // A fast stream that the pass caught up with is looked at again soon:
         // a pty holds less than a Delay's worth of it, and its writer would wait.
         const uint32_t delay = Owner->FDelay;
-        CommBackend().Sleep(end == peFast ? std::min(delay, kFastStreamPause) : delay);
+        Pause(end == peFast ? std::min(delay, kFastStreamPause) : delay);
+    }
+}
+
+void TComThread::Pause(uint32_t Milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
+    for (uint32_t left = Milliseconds;;) {
+        CommBackend().Sleep(std::min(left, kPileLookMs));
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until || StopRequested() || DataPilesUp()) return;
+        left = static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
+    }
+}
+
+bool TComThread::DataPilesUp() const {
+    if (!Owner->FAutoReceive) return false;
+    try {
+        return Owner->WaitingCount(ComDevice) >= kPileUp;
+    } catch (...) {
+        return false;  // the next pass meets the failure
     }
 }
 
@@ -80,15 +108,18 @@ TComThread::TPassEnd TComThread::PollReceive(bool Streaming) {
 
 void TComThread::HandOff(const AnsiString& Chunk) {
     const bool queue = Owner->AddPending(Chunk);
-    if (!Owner->FNeedSynchronization) return Owner->DeliverPending();
+    if (!Owner->FNeedSynchronization) {
+        Owner->DeliverPending(SIZE_MAX);
+        return;
+    }
     TOrvelSerialPort* owner = Owner;
-    if (queue) TThread::Queue([owner] { owner->DeliverPending(); });
+    if (queue) TThread::Queue([owner] { owner->DeliverQueued(); });
     WaitForRoom();
 }
 
 void TComThread::WaitForRoom() {
     std::unique_lock lock(Owner->FLock);
-    while (Owner->FPending.size() > kPendingLimit && !StopRequested())
+    while (Owner->PendingBytes() > kPendingLimit && !StopRequested())
         Owner->FDelivered.wait_for(lock, std::chrono::milliseconds(kRoomCheckMs));
 }
 
@@ -114,30 +145,55 @@ DWORD TOrvelSerialPort::WaitingCount(HANDLE ComDevice) const {
 
 bool TOrvelSerialPort::AddPending(const AnsiString& Chunk) {
     std::lock_guard guard(FLock);
+    // What was delivered goes once it is most of the buffer: the cost of
+    // moving the rest stays in proportion to the bytes delivered.
+    if (FPendingFrom > PendingBytes()) {
+        FPending.erase(0, FPendingFrom);
+        FPendingFrom = 0;
+    }
     FPending += Chunk;
     return !std::exchange(FDeliveryQueued, true);
 }
 
-void TOrvelSerialPort::DeliverPending() {
+bool TOrvelSerialPort::DeliverPending(std::size_t Most) {
     AnsiString chunk;
+    bool more = false;
     {
         std::lock_guard guard(FLock);
-        chunk.swap(FPending);
-        FDeliveryQueued = false;
+        if (PendingBytes() > Most) {
+            chunk.assign(FPending, FPendingFrom, Most);
+            FPendingFrom += Most;
+            more = true;
+        } else {
+            chunk = FPendingFrom == 0 ? std::move(FPending) : FPending.substr(FPendingFrom);
+            FPending.clear();
+            FPendingFrom = 0;
+        }
+        FDeliveryQueued = more;
     }
     FDelivered.notify_all();
-    if (chunk.empty()) return;
+    if (chunk.empty()) return more;
     TBusyScope receiving(FIsReceiving);
     try {
         DeliverChunk(chunk);
     } catch (...) {
         // The chunk stays stored; a failing handler or log only ends its delivery.
     }
+    return more;
+}
+
+void TOrvelSerialPort::DeliverQueued() {
+    if (DeliverPending(kDeliverySlice)) TThread::Queue([this] { DeliverQueued(); });
 }
 
 bool TOrvelSerialPort::DeliveryWaiting() const {
     std::lock_guard guard(FLock);
     return FDeliveryQueued;
+}
+
+void TOrvelSerialPort::WaitUntilDelivered() {
+    std::unique_lock lock(FLock);
+    while (FDeliveryQueued) FDelivered.wait_for(lock, std::chrono::milliseconds(kRoomCheckMs));
 }
 
 void TOrvelSerialPort::DeliverChunk(const AnsiString& Chunk) {
