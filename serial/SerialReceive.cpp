@@ -27,8 +27,10 @@ constexpr uint32_t kFastStreamPause = 10;
 constexpr auto kRefillWait = std::chrono::milliseconds(10);
 constexpr auto kFirstRefillLook = std::chrono::microseconds(50);
 // Received data waiting for a main thread that has fallen behind; past this
-// the loop waits for it rather than let memory grow without end.
-constexpr std::size_t kPendingLimit = 4u << 20;
+// the loop waits for it rather than let memory grow without end. Most of a
+// second of a 20 MB/s stream: on a busy machine the main thread may get
+// little of a processor for that long.
+constexpr std::size_t kPendingLimit = 16u << 20;
 constexpr int kRoomCheckMs = 10;
 // The most the main thread is given in one turn of its event loop: the
 // window takes a few milliseconds for it on a busy machine.
