@@ -324,9 +324,11 @@ private:
     // Adds Chunk to what waits for delivery by the receive loop; true when no
     // delivery was waiting, so one must be handed off.
     bool AddPending(const AnsiString& Chunk);
-    // Delivers up to Most of the bytes waiting as one chunk; true when more
-    // wait, and a delivery still counts as waiting until they are taken too.
-    bool DeliverPending(std::size_t Most);
+    // Takes up to Most of the bytes waiting into Chunk; true when more wait,
+    // and a delivery still counts as waiting until they are taken too.
+    bool TakePending(std::size_t Most, AnsiString& Chunk);
+    // Delivers a chunk taken from what waits; a no-op when it is empty.
+    void DeliverTaken(const AnsiString& Chunk);
     // Delivers a slice of what waits and hands off the next one for the
     // main thread's next turn, so its event loop turns in between.
     void DeliverQueued();

@@ -111,7 +111,9 @@ TComThread::TPassEnd TComThread::PollReceive(bool Streaming) {
 void TComThread::HandOff(const AnsiString& Chunk) {
     const bool queue = Owner->AddPending(Chunk);
     if (!Owner->FNeedSynchronization) {
-        Owner->DeliverPending(SIZE_MAX);
+        AnsiString all;
+        Owner->TakePending(SIZE_MAX, all);
+        Owner->DeliverTaken(all);
         return;
     }
     TOrvelSerialPort* owner = Owner;
@@ -157,35 +159,41 @@ bool TOrvelSerialPort::AddPending(const AnsiString& Chunk) {
     return !std::exchange(FDeliveryQueued, true);
 }
 
-bool TOrvelSerialPort::DeliverPending(std::size_t Most) {
-    AnsiString chunk;
+bool TOrvelSerialPort::TakePending(std::size_t Most, AnsiString& Chunk) {
     bool more = false;
     {
         std::lock_guard guard(FLock);
         if (PendingBytes() > Most) {
-            chunk.assign(FPending, FPendingFrom, Most);
+            Chunk.assign(FPending, FPendingFrom, Most);
             FPendingFrom += Most;
             more = true;
         } else {
-            chunk = FPendingFrom == 0 ? std::move(FPending) : FPending.substr(FPendingFrom);
+            Chunk = FPendingFrom == 0 ? std::move(FPending) : FPending.substr(FPendingFrom);
             FPending.clear();
             FPendingFrom = 0;
         }
         FDeliveryQueued = more;
     }
     FDelivered.notify_all();
-    if (chunk.empty()) return more;
-    TBusyScope receiving(FIsReceiving);
-    try {
-        DeliverChunk(chunk);
-    } catch (...) {
-        // The chunk stays stored; a failing handler or log only ends its delivery.
-    }
     return more;
 }
 
+void TOrvelSerialPort::DeliverTaken(const AnsiString& Chunk) {
+    if (Chunk.empty()) return;
+    TBusyScope receiving(FIsReceiving);
+    try {
+        DeliverChunk(Chunk);
+    } catch (...) {
+        // The chunk stays stored; a failing handler or log only ends its delivery.
+    }
+}
+
 void TOrvelSerialPort::DeliverQueued() {
-    if (DeliverPending(kDeliverySlice)) TThread::Queue([this] { DeliverQueued(); });
+    AnsiString chunk;
+    // The rest is handed off first: a handler that waits for the receive
+    // thread (closing the port) serves it meanwhile.
+    if (TakePending(kDeliverySlice, chunk)) TThread::Queue([this] { DeliverQueued(); });
+    DeliverTaken(chunk);
 }
 
 bool TOrvelSerialPort::DeliveryWaiting() const {

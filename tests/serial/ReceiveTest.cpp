@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "serial/OrvelSerialPort.h"
@@ -184,6 +185,20 @@ TEST_F(SerialReceive, DataReceivedBeforeThePortVanishedIsDeliveredBeforeOnDiscon
     ASSERT_TRUE(closed);
     EXPECT_GE(deliveredAtDisconnect, 1u << 20) << "what the near end read before the cut is not lost";
     EXPECT_EQ(deliveredAtDisconnect, Events.ReceivedBytes().size()) << "data delivered after OnDisconnect";
+}
+
+TEST_F(SerialReceive, CloseInAHandlerWhileMoreWaitsUndeliveredEndsTheConnection) {
+    Port.SetInputBuffer(65536);
+    bool closed = false;
+    Port.SetOnReceive([&](TObject* Sender, AnsiString Buffer) {
+        Events.AddReceived(Sender, std::move(Buffer));
+        if (!std::exchange(closed, true)) Port.Close();
+    });
+    Port.Open();
+    SendWithoutServing(Far, NumberedStream(2u << 20));  // several slices wait undelivered
+    ASSERT_TRUE(WaitUntil([&] { return closed; }));
+    EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "Close gave up on a thread that waited for the rest to be delivered";
 }
 
 TEST_F(SerialReceive, DataPilingUpEndsThePauseWhileATrickleWaitsForDelay) {
