@@ -324,9 +324,18 @@ private:
     // Adds Chunk to what waits for delivery by the receive loop; true when no
     // delivery was waiting, so one must be handed off.
     bool AddPending(const AnsiString& Chunk);
-    // Delivers everything waiting as one chunk; a no-op when nothing is.
-    void DeliverPending();
+    // Takes up to Most of the bytes waiting into Chunk; true when more wait,
+    // and a delivery still counts as waiting until they are taken too.
+    bool TakePending(std::size_t Most, AnsiString& Chunk);
+    // Delivers a chunk taken from what waits; a no-op when it is empty.
+    void DeliverTaken(const AnsiString& Chunk);
+    // Delivers a slice of what waits and hands off the next one for the
+    // main thread's next turn, so its event loop turns in between.
+    void DeliverQueued();
     bool DeliveryWaiting() const;
+    // Holds the calling thread until no delivery is waiting.
+    void WaitUntilDelivered();
+    std::size_t PendingBytes() const { return FPending.size() - FPendingFrom; }  // under FLock
     void StoreChunk(const AnsiString& Chunk);
     void LogChunk(const AnsiString& Chunk);
     void NotifyLineStatus();
@@ -379,10 +388,11 @@ private:
     bool FDsrSensitivity = false;
     bool FTXContinueOnXoff = false;
     AnsiString FReadBuffer;    // under FLock
-    // Received by the loop, not yet delivered; at most one delivery of it is
-    // handed off at a time, so a main thread that falls behind gets the
-    // chunks that piled up as one.
+    // Received by the loop, not yet delivered: the bytes from FPendingFrom
+    // on. At most one delivery of it is handed off at a time, so a main
+    // thread that falls behind gets the chunks that piled up in a few slices.
     AnsiString FPending;           // under FLock
+    std::size_t FPendingFrom = 0;  // under FLock
     bool FDeliveryQueued = false;  // under FLock
     std::condition_variable FDelivered;
     AnsiString FEntireBuffer;  // under FLock
@@ -457,6 +467,10 @@ private:
     void HandOff(const AnsiString& Chunk);
     // Holds the loop while the undelivered data exceeds its limit.
     void WaitForRoom();
+    // Waits Milliseconds, or less once the driver holds enough that its
+    // writer would soon be held back.
+    void Pause(uint32_t Milliseconds);
+    bool DataPilesUp() const;
     void CheckPresence();
     void RaiseEvent(void (TComThread::*Raiser)());
     // Runs Raiser on the main thread, or here when no hand-off is wanted.

@@ -139,7 +139,7 @@ void TOrvelSerialPort::Close() {
         // Again in every round: an abort reaches only the calls already in progress.
         AbortDeviceCalls();
         ProcessMessages();
-        TThread::Sleep(round == 0 ? FDelay.load() : kCloseWaitStepMs);
+        TThread::Sleep(kCloseWaitStepMs);  // the loop's pause ends within a step of the request
     }
     std::lock_guard guard(FLock);
     if (ConnectedTo != spNone) {
@@ -309,10 +309,11 @@ bool TComThread::IsCurrent() const {
 }
 
 void TComThread::Deliver(const std::function<void()>& Raiser) {
-    if (Owner->FNeedSynchronization)
-        Synchronize(Raiser);
-    else
-        Raiser();
+    if (!Owner->FNeedSynchronization) return Raiser();
+    // The main thread takes received data in slices: what came before the
+    // event is delivered before it.
+    if (!TThread::IsMainThread()) Owner->WaitUntilDelivered();
+    Synchronize(Raiser);
 }
 
 void TComThread::RaiseEvent(void (TComThread::*Raiser)()) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <utility>
 #include <new>
 #include <thread>
@@ -26,9 +27,19 @@ constexpr uint32_t kFastStreamPause = 10;
 constexpr auto kRefillWait = std::chrono::milliseconds(10);
 constexpr auto kFirstRefillLook = std::chrono::microseconds(50);
 // Received data waiting for a main thread that has fallen behind; past this
-// the loop waits for it rather than let memory grow without end.
-constexpr std::size_t kPendingLimit = 4u << 20;
+// the loop waits for it rather than let memory grow without end. Most of a
+// second of a 20 MB/s stream: on a busy machine the main thread may get
+// little of a processor for that long.
+constexpr std::size_t kPendingLimit = 16u << 20;
 constexpr int kRoomCheckMs = 10;
+// The most the main thread is given in one turn of its event loop: the
+// window takes a few milliseconds for it on a busy machine.
+constexpr std::size_t kDeliverySlice = 256u << 10;
+// While a port is paced by Delay, the driver's queue is looked at this often;
+// holding this much ends the pause, well before a Linux line discipline
+// (4,095 bytes) is full and its writer waits.
+constexpr uint32_t kPileLookMs = 10;
+constexpr DWORD kPileUp = 1024;
 
 }  // namespace
 
@@ -47,7 +58,26 @@ void TComThread::Execute() {
         // A fast stream that the pass caught up with is looked at again soon:
         // a pty holds less than a Delay's worth of it, and its writer would wait.
         const uint32_t delay = Owner->FDelay;
-        CommBackend().Sleep(end == peFast ? std::min(delay, kFastStreamPause) : delay);
+        Pause(end == peFast ? std::min(delay, kFastStreamPause) : delay);
+    }
+}
+
+void TComThread::Pause(uint32_t Milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds);
+    for (uint32_t left = Milliseconds;;) {
+        CommBackend().Sleep(std::min(left, kPileLookMs));
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until || StopRequested() || DataPilesUp()) return;
+        left = static_cast<uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
+    }
+}
+
+bool TComThread::DataPilesUp() const {
+    if (!Owner->FAutoReceive) return false;
+    try {
+        return Owner->WaitingCount(ComDevice) >= kPileUp;
+    } catch (...) {
+        return false;  // the next pass meets the failure
     }
 }
 
@@ -80,15 +110,20 @@ TComThread::TPassEnd TComThread::PollReceive(bool Streaming) {
 
 void TComThread::HandOff(const AnsiString& Chunk) {
     const bool queue = Owner->AddPending(Chunk);
-    if (!Owner->FNeedSynchronization) return Owner->DeliverPending();
+    if (!Owner->FNeedSynchronization) {
+        AnsiString all;
+        Owner->TakePending(SIZE_MAX, all);
+        Owner->DeliverTaken(all);
+        return;
+    }
     TOrvelSerialPort* owner = Owner;
-    if (queue) TThread::Queue([owner] { owner->DeliverPending(); });
+    if (queue) TThread::Queue([owner] { owner->DeliverQueued(); });
     WaitForRoom();
 }
 
 void TComThread::WaitForRoom() {
     std::unique_lock lock(Owner->FLock);
-    while (Owner->FPending.size() > kPendingLimit && !StopRequested())
+    while (Owner->PendingBytes() > kPendingLimit && !StopRequested())
         Owner->FDelivered.wait_for(lock, std::chrono::milliseconds(kRoomCheckMs));
 }
 
@@ -114,30 +149,61 @@ DWORD TOrvelSerialPort::WaitingCount(HANDLE ComDevice) const {
 
 bool TOrvelSerialPort::AddPending(const AnsiString& Chunk) {
     std::lock_guard guard(FLock);
+    // What was delivered goes once it is most of the buffer: the cost of
+    // moving the rest stays in proportion to the bytes delivered.
+    if (FPendingFrom > PendingBytes()) {
+        FPending.erase(0, FPendingFrom);
+        FPendingFrom = 0;
+    }
     FPending += Chunk;
     return !std::exchange(FDeliveryQueued, true);
 }
 
-void TOrvelSerialPort::DeliverPending() {
-    AnsiString chunk;
+bool TOrvelSerialPort::TakePending(std::size_t Most, AnsiString& Chunk) {
+    bool more = false;
     {
         std::lock_guard guard(FLock);
-        chunk.swap(FPending);
-        FDeliveryQueued = false;
+        if (PendingBytes() > Most) {
+            Chunk.assign(FPending, FPendingFrom, Most);
+            FPendingFrom += Most;
+            more = true;
+        } else {
+            Chunk = FPendingFrom == 0 ? std::move(FPending) : FPending.substr(FPendingFrom);
+            FPending.clear();
+            FPendingFrom = 0;
+        }
+        FDeliveryQueued = more;
     }
     FDelivered.notify_all();
-    if (chunk.empty()) return;
+    return more;
+}
+
+void TOrvelSerialPort::DeliverTaken(const AnsiString& Chunk) {
+    if (Chunk.empty()) return;
     TBusyScope receiving(FIsReceiving);
     try {
-        DeliverChunk(chunk);
+        DeliverChunk(Chunk);
     } catch (...) {
         // The chunk stays stored; a failing handler or log only ends its delivery.
     }
 }
 
+void TOrvelSerialPort::DeliverQueued() {
+    AnsiString chunk;
+    // The rest is handed off first: a handler that waits for the receive
+    // thread (closing the port) serves it meanwhile.
+    if (TakePending(kDeliverySlice, chunk)) TThread::Queue([this] { DeliverQueued(); });
+    DeliverTaken(chunk);
+}
+
 bool TOrvelSerialPort::DeliveryWaiting() const {
     std::lock_guard guard(FLock);
     return FDeliveryQueued;
+}
+
+void TOrvelSerialPort::WaitUntilDelivered() {
+    std::unique_lock lock(FLock);
+    while (FDeliveryQueued) FDelivered.wait_for(lock, std::chrono::milliseconds(kRoomCheckMs));
 }
 
 void TOrvelSerialPort::DeliverChunk(const AnsiString& Chunk) {

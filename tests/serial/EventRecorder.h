@@ -2,6 +2,7 @@
 #pragma once
 // Records what a serial port component raises, from whichever thread raises it.
 
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,20 +13,23 @@
 #include "serial/OrvelSerialPort.h"
 #include "tests/support/FarEnd.h"
 
-// One delivery of OnReceive or OnSend: the bytes, the thread and the busy
-// flags seen inside the handler.
+// One delivery of OnReceive or OnSend: the bytes, the thread, the busy
+// flags seen inside the handler and when it ran.
 struct TDelivery {
     std::string Bytes;
     std::thread::id Thread;
     bool IsReceiving = false;
     bool IsSending = false;
+    std::chrono::steady_clock::time_point At;
 };
 
 class TEventRecorder {
 public:
     void AttachReceive(TOrvelSerialPort& Port) {
-        Port.SetOnReceive([this](TObject* Sender, AnsiString Buffer) { Add(FReceived, Sender, std::move(Buffer)); });
+        Port.SetOnReceive([this](TObject* Sender, AnsiString Buffer) { AddReceived(Sender, std::move(Buffer)); });
     }
+    // Records a delivery of OnReceive, for a handler that does more.
+    void AddReceived(TObject* Sender, AnsiString Buffer) { Add(FReceived, Sender, std::move(Buffer)); }
     void AttachSend(TOrvelSerialPort& Port) {
         Port.SetOnSend([this](TObject* Sender, AnsiString Buffer) { Add(FSent, Sender, std::move(Buffer)); });
     }
@@ -56,7 +60,8 @@ public:
 private:
     void Add(std::vector<TDelivery>& List, TObject* Sender, AnsiString Buffer) {
         auto* port = static_cast<TOrvelSerialPort*>(Sender);
-        TDelivery d{std::move(Buffer), std::this_thread::get_id(), port->GetIsReceiving(), port->GetIsSending()};
+        TDelivery d{std::move(Buffer), std::this_thread::get_id(), port->GetIsReceiving(), port->GetIsSending(),
+                    std::chrono::steady_clock::now()};
         std::lock_guard guard(FLock);
         List.push_back(std::move(d));
     }

@@ -5,11 +5,13 @@
 // pty does not have.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "serial/OrvelSerialPort.h"
@@ -101,12 +103,18 @@ TEST_F(SerialReceive, EntireBufferCollectsEveryChunkUntilTheNextOpen) {
     EXPECT_EQ(Port.GetEntireBuffer(), u"three");
 }
 
+// A stream of Size bytes that shows a lost or reordered byte.
+std::string NumberedStream(std::size_t Size) {
+    std::string stream(Size, '\0');
+    for (std::size_t i = 0; i < Size; ++i) stream[i] = static_cast<char>(i * 7 + i / 65521);
+    return stream;
+}
+
 TEST_F(SerialReceive, AStreamFasterThanThePausesAllowArrivesWholeAndInOrder) {
     // The window's settings: a pass every 100 ms would take 64 KB, 640 KB/s at most.
     Port.SetDelay(100);
     Port.SetInputBuffer(65536);
-    std::string sent(8u << 20, '\0');
-    for (std::size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>(i * 7 + i / 65521);
+    const std::string sent = NumberedStream(8u << 20);
     std::string received;  // the handler runs on this thread
     bool offMainThread = false;
     bool readBufferIsTheDelivery = true;
@@ -123,6 +131,106 @@ TEST_F(SerialReceive, AStreamFasterThanThePausesAllowArrivesWholeAndInOrder) {
     EXPECT_TRUE(received == sent) << "bytes lost or reordered";
     EXPECT_FALSE(offMainThread);
     EXPECT_TRUE(readBufferIsTheDelivery) << "the read buffer holds what the handler is given";
+}
+
+// Writes Data to the far end on a thread of its own, so the main thread serves nothing meanwhile.
+void SendWithoutServing(TFarEnd& Far, const std::string& Data) {
+    std::thread writer([&] { Far.Send(Data); });
+    writer.join();
+}
+
+TEST_F(SerialReceive, DataThatPiledUpReachesTheMainThreadInSlicesOneATurn) {
+    Port.SetInputBuffer(65536);
+    const std::string sent = NumberedStream(3u << 20);
+    Port.Open();
+    SendWithoutServing(Far, sent);
+    std::size_t mostInOneTurn = 0;
+    const bool all = WaitUntil([&] {
+        const std::size_t before = Events.ReceivedCount();
+        CheckSynchronize(5);
+        mostInOneTurn = std::max(mostInOneTurn, Events.ReceivedCount() - before);
+        return Events.ReceivedBytes().size() >= sent.size();
+    });
+    ASSERT_TRUE(all) << "delivered " << Events.ReceivedBytes().size() << " of " << sent.size();
+    EXPECT_TRUE(Events.ReceivedBytes() == sent) << "bytes lost or reordered";
+    EXPECT_EQ(mostInOneTurn, 1u) << "the main thread took more than one delivery in a turn";
+    std::size_t largest = 0;
+    for (const TDelivery& d : Events.Received()) largest = std::max(largest, d.Bytes.size());
+    EXPECT_LE(largest, 1u << 20) << "a turn took most of what piled up";
+    EXPECT_EQ(Port.GetReadBuffer(), AnsiToUnicode(Events.Received().back().Bytes));
+}
+
+TEST_F(SerialReceive, DataReceivedBeforeThePortVanishedIsDeliveredBeforeOnDisconnect) {
+    // The first slice's handler gives the receive thread time to raise
+    // OnDisconnect, which it must hold back until the rest is delivered.
+    std::atomic<int> handOffs{0};
+    SetWakeMainThread([&] { ++handOffs; });
+    bool first = true;
+    Port.SetOnReceive([&](TObject* Sender, AnsiString Buffer) {
+        const auto until = std::chrono::steady_clock::now() + 1s;  // serving nothing meanwhile
+        while (first && handOffs == 0 && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(1ms);
+        first = false;
+        Events.AddReceived(Sender, std::move(Buffer));
+    });
+    std::size_t deliveredAtDisconnect = 0;
+    Port.SetOnDisconnect([&](TObject*, TCommPort) { deliveredAtDisconnect = Events.ReceivedBytes().size(); });
+    Port.SetDelay(50);  // the presence check runs in every idle pass
+    Port.SetInputBuffer(65536);
+    Port.Open();
+    SendWithoutServing(Far, NumberedStream(2u << 20));  // several slices wait undelivered
+    Far.Cut();
+    handOffs = 0;
+    const bool closed = WaitUntil([&] { return Port.IsConnected() == spNone; });
+    SetWakeMainThread(nullptr);
+    ASSERT_TRUE(closed);
+    EXPECT_GE(deliveredAtDisconnect, 1u << 20) << "what the near end read before the cut is not lost";
+    EXPECT_EQ(deliveredAtDisconnect, Events.ReceivedBytes().size()) << "data delivered after OnDisconnect";
+}
+
+TEST_F(SerialReceive, CloseInAHandlerWhileMoreWaitsUndeliveredEndsTheConnection) {
+    Port.SetInputBuffer(65536);
+    bool closed = false;
+    Port.SetOnReceive([&](TObject* Sender, AnsiString Buffer) {
+        Events.AddReceived(Sender, std::move(Buffer));
+        if (!std::exchange(closed, true)) Port.Close();
+    });
+    Port.Open();
+    SendWithoutServing(Far, NumberedStream(2u << 20));  // several slices wait undelivered
+    ASSERT_TRUE(WaitUntil([&] { return closed; }));
+    EXPECT_EQ(Port.IsConnected(), spNone);
+    EXPECT_TRUE(OpensAgain(spCOM5)) << "Close gave up on a thread that waited for the rest to be delivered";
+}
+
+TEST_F(SerialReceive, DataPilingUpEndsThePauseWhileATrickleWaitsForDelay) {
+    // A stream that starts after a quiet spell fills a pty in milliseconds and
+    // is read long before a Delay of 30 s ends; 100 bytes wait out the Delay.
+    struct {
+        uint32_t Delay;
+        std::size_t Bytes;
+    } const cases[] = {{30000, 4000}, {300, 100}};
+    Port.SetNeedSynchronization(false);  // the handler runs in the pass, before its pause
+    for (const auto& c : cases) {
+        TEventRecorder events;
+        std::atomic<bool> first{true};
+        Port.SetOnReceive([&](TObject* Sender, AnsiString Buffer) {
+            // The first delivery sets the pause that follows it.
+            if (first.exchange(false)) Port.SetDelay(c.Delay);
+            events.AddReceived(Sender, std::move(Buffer));
+        });
+        Port.SetDelay(10);
+        Port.Open();
+        Far.Send("q");
+        ASSERT_TRUE(WaitUntil([&] { return events.ReceivedBytes() == "q"; }));
+        Far.Send(std::string(c.Bytes, 'p'));
+        ASSERT_TRUE(WaitUntil([&] { return events.ReceivedBytes().size() == 1 + c.Bytes; }))
+            << "Delay " << c.Delay << ": the bytes waited for the pause to end";
+        const std::vector<TDelivery> received = events.Received();
+        if (c.Bytes < 1024) {
+            EXPECT_GE(received.back().At - received.front().At, std::chrono::milliseconds(c.Delay))
+                << "a trickle ended the pause";
+        }
+        Port.Close();
+    }
 }
 
 TEST_F(SerialReceive, ManualReceiveWhileAutoReceiveIsOff) {
@@ -334,10 +442,10 @@ protected:
         Port.Close();
         SetCommBackend(nullptr);
     }
-    // Waits until the loop has made Count more passes.
+    // Waits until the loop has made Count more passes; each starts by looking at the modem lines.
     bool WaitForPasses(std::size_t Count) {
-        const std::size_t target = Device.CountCalls("ClearCommError") + Count;
-        return WaitUntil([&] { return Device.CountCalls("ClearCommError") >= target; });
+        const std::size_t target = Device.CountCalls("GetCommModemStatus") + Count;
+        return WaitUntil([&] { return Device.CountCalls("GetCommModemStatus") >= target; });
     }
 };
 
@@ -419,7 +527,7 @@ TEST_F(SerialReceiveOnFake, APassWaitsForTheDriversRefillAfterALargeReadOnly) {
 
 TEST_F(SerialReceiveOnFake, AFullPassStartsTheNextAtOnceAndOthersPauseForDelay) {
     Port.SetInputBuffer(4096);
-    Port.SetDelay(20);
+    Port.SetDelay(8);  // one sleep: a longer pause looks at the queue now and then
     Device.LimitQueue(4095);
     const std::string sent(3 * 4096 + 100, 'f');
     Device.PushReceived(sent);
@@ -443,7 +551,7 @@ TEST_F(SerialReceiveOnFake, AFullPassStartsTheNextAtOnceAndOthersPauseForDelay) 
         if (call.Function == "Sleep") passes.back().Pauses.push_back(call.Args.at(0));
     }
     ASSERT_GE(passes.size(), 6u);
-    const std::vector<TPass> expected{{true, {}}, {true, {}}, {true, {}}, {true, {20}}, {false, {20}}};
+    const std::vector<TPass> expected{{true, {}}, {true, {}}, {true, {}}, {true, {8}}, {false, {8}}};
     EXPECT_EQ(std::vector<TPass>(passes.begin(), passes.begin() + 5), expected)
         << "three full passes, then the rest, then an idle pass";
 }

@@ -32,6 +32,7 @@ struct TSyncRequest {
     bool Done = false;
     // Made by Queue: nobody waits for it, and whoever runs it deletes it.
     bool Queued = false;
+    uint64_t Serial = 0;
 };
 
 struct TSyncQueue {
@@ -39,6 +40,7 @@ struct TSyncQueue {
     std::condition_variable Queued;
     std::condition_variable Done;
     std::deque<TSyncRequest*> Requests;
+    uint64_t Posted = 0;
     std::function<void()> Wake;
     std::function<void()> ProcessMessages;
 };
@@ -62,6 +64,7 @@ void Post(TSyncRequest* Request) {
     std::function<void()> wake;
     {
         std::lock_guard guard(q.Lock);
+        Request->Serial = ++q.Posted;
         q.Requests.push_back(Request);
         wake = q.Wake;
     }
@@ -182,7 +185,10 @@ bool CheckSynchronize(int TimeoutMs) {
     if (TimeoutMs > 0)
         q.Queued.wait_for(lock, std::chrono::milliseconds(TimeoutMs), [&] { return !q.Requests.empty(); });
     // One at a time: a method may itself process messages and re-enter here.
-    while (!q.Requests.empty()) {
+    // Only what was queued before this call: a hand-off that queues another
+    // (a delivery taken in slices) lets the event loop turn in between.
+    const uint64_t last = q.Posted;
+    while (!q.Requests.empty() && q.Requests.front()->Serial <= last) {
         TSyncRequest* request = q.Requests.front();
         q.Requests.pop_front();
         lock.unlock();

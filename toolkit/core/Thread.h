@@ -90,7 +90,8 @@ private:
 };
 
 // Runs the hand-offs queued for the main thread; waits up to TimeoutMs for one
-// to arrive when none is queued. Returns whether any ran. Only on the main thread.
+// to arrive when none is queued. Those queued while they run wait for the next
+// call. Returns whether any ran. Only on the main thread.
 bool CheckSynchronize(int TimeoutMs = 0);
 
 // Called, from any thread, whenever a hand-off is queued, so an event loop can

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "toolkit/core/FormFile.h"
@@ -199,14 +200,28 @@ void ShowExceptionBox(std::exception_ptr Error) {
     box.exec();
 }
 
+// One wake at a time waits in the event queue: each runs the hand-offs queued
+// before it, so a hand-off that queues another (received data taken in
+// slices) runs once a turn of the event loop, never twice in one.
+std::atomic<bool> gWakeQueued{false};
+
+void RunWake() {
+    gWakeQueued = false;
+    RunHandled([] { CheckSynchronize(); });
+}
+
+void WakeMainThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || gWakeQueued.exchange(true)) return;
+    QMetaObject::invokeMethod(app, RunWake, Qt::QueuedConnection);
+}
+
 }  // namespace
 
 void TApplication::Initialize() {
     RegisterStdControls();
-    SetWakeMainThread([] {
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [] { RunHandled([] { CheckSynchronize(); }); }, Qt::QueuedConnection);
-    });
+    gWakeQueued = false;  // a wake of an application that is gone never ran
+    SetWakeMainThread(WakeMainThread);
     SetProcessMessagesHook([] {
         QCoreApplication::processEvents();
         CheckSynchronize();

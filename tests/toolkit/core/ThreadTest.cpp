@@ -142,6 +142,20 @@ TEST(CoreThreadTest, QueuedHandOffsDoNotWaitAndRunInOrderWithSynchronousOnes) {
     EXPECT_TRUE(ran);
 }
 
+TEST(CoreThreadTest, AHandOffQueuedByARunningOneWaitsForTheNextPump) {
+    // So a chain of them lets an event loop turn between its links.
+    int links = 0;
+    std::function<void()> link = [&] {
+        if (++links < 3) TThread::Queue(link);
+    };
+    TThread::Queue(link);
+    for (int pump = 1; pump <= 3; ++pump) {
+        EXPECT_TRUE(CheckSynchronize());
+        EXPECT_EQ(links, pump);
+    }
+    EXPECT_FALSE(CheckSynchronize());
+}
+
 TEST(CoreThreadTest, ProcessMessagesRunsHandOffsOrTheInstalledHook) {
     std::atomic<bool> handedOff{false};
     const TThreadPtr t = StartThread([&](TBodyThread& self) { self.Synchronize([&] { handedOff = true; }); });

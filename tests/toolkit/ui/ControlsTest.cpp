@@ -4,17 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPointer>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "tests/toolkit/ui/QtTestSupport.h"
 #include "toolkit/ui/CanvasImage.h"
 #include "toolkit/ui/Controls.h"
+#include "toolkit/core/Thread.h"
 #include "toolkit/ui/ExceptionHandler.h"
+#include "toolkit/ui/Forms.h"
 #include "toolkit/ui/PaletteSysColors.h"
 #include "toolkit/ui/Screen.h"
 
@@ -297,6 +303,34 @@ TEST(SysColors, PaletteColoursGiveTheButtonAndTextColours) {
     EXPECT_EQ(GetSysColor(COLOR_BTNFACE), RGB(10, 20, 30));
 #endif
     QGuiApplication::setPalette(saved);
+}
+
+// ---- the main thread's hand-offs in the event loop ------------------------------
+
+TEST(MainThreadHandOffs, AChainOfThemLetsTimersRunBetweenItsLinks) {
+    // Received data reaches the window this way, a slice at a time, while its
+    // painting runs on timers.
+    Application->Initialize();
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start();
+    constexpr std::size_t kLinks = 20;
+    std::vector<int> ticksAtLink;
+    QEventLoop loop;
+    std::function<void()> link = [&] {
+        ticksAtLink.push_back(ticks);
+        if (ticksAtLink.size() < kLinks)
+            TThread::Queue(link);
+        else
+            loop.quit();
+    };
+    TThread::Queue(link);
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    ASSERT_EQ(ticksAtLink.size(), kLinks);
+    for (std::size_t i = 1; i < kLinks; ++i) EXPECT_GT(ticksAtLink[i], ticksAtLink[i - 1]) << "link " << i;
 }
 
 }  // namespace
