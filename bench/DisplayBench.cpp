@@ -19,6 +19,7 @@
 #include <ctime>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTimer>
 #include <atomic>
@@ -66,10 +67,11 @@ std::string Stream(uint64_t FirstRecord, std::size_t Bytes, bool LineEnds, bool 
     return stream;
 }
 
-// The text the window should show for a stream: line ends become "\n".
+// The text the window should show for a stream: line ends become "\n", colours go.
 QString Shown(const std::string& Stream) {
     QString text = QString::fromLatin1(Stream.data(), static_cast<qsizetype>(Stream.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.remove(QRegularExpression(QStringLiteral("\x1b\\[[0-9;]*m")));
     return text;
 }
 
@@ -306,10 +308,10 @@ void PacedWriter(int Master, const std::string& Stream, double Rate, std::atomic
     Done = true;
 }
 
-TStreamFigures LiveStream(TForm3& Form, TPty& Pty, double Rate, double Seconds, bool LineEnds) {
+TStreamFigures LiveStream(TForm3& Form, TPty& Pty, double Rate, double Seconds, bool LineEnds, bool Coloured) {
     TStreamFigures figures;
     Form.Memo1->Clear();
-    const std::string stream = Stream(0, static_cast<std::size_t>(Rate * Seconds), LineEnds);
+    const std::string stream = Stream(0, static_cast<std::size_t>(Rate * Seconds), LineEnds, Coloured);
     const QString expected = Shown(stream);
     figures.Sent = stream.size();
 
@@ -347,10 +349,10 @@ TStreamFigures LiveStream(TForm3& Form, TPty& Pty, double Rate, double Seconds, 
     return figures;
 }
 
-void ReportLiveStream(TForm3& Form, TPty& Pty, double Rate, double Seconds, bool LineEnds) {
-    const std::string kind = LineEnds ? "64-byte lines" : "no line break";
+void ReportLiveStream(TForm3& Form, TPty& Pty, double Rate, double Seconds, bool LineEnds, bool Coloured = false) {
+    const std::string kind = Coloured ? "coloured 64-byte lines" : LineEnds ? "64-byte lines" : "no line break";
     const std::string rate = Rate == kBytesPerSecond ? "921,600 baud" : std::to_string(static_cast<long long>(Rate)) + " B/s";
-    const TStreamFigures f = LiveStream(Form, Pty, Rate, Seconds, LineEnds);
+    const TStreamFigures f = LiveStream(Form, Pty, Rate, Seconds, LineEnds, Coloured);
     PrintFigure(rate + ", " + kind + ": bytes sent", static_cast<double>(f.Sent), "B", 1.0);
     PrintFigure("  all shown, in order", f.Exact ? 1 : 0, "yes", f.Exact ? 1.0 : 0.0);
     PrintFigure("  view at the end", f.AtEnd ? 1 : 0, "yes", f.AtEnd ? 1.0 : 0.0);
@@ -461,12 +463,13 @@ int main(int argc, char** argv) {
                     [&](const std::string& Block) { alone.AppendText(std::u16string(Block.begin(), Block.end())); });
         return 0;
     }
-    // bench_display 0 SECONDS rate BYTES_PER_SECOND: only the live stream of lines at that rate.
+    // bench_display 0 SECONDS rate BYTES_PER_SECOND [colours]: only the live stream of (coloured) lines at that rate.
     if (argc > 4 && std::string(argv[3]) == "rate") {
         Form3->cb_portlist->SetText(u"COM5");
         Form3->b_ConnectClick(nullptr);
         if (!Form3->Connected()) return 1;
-        ReportLiveStream(*Form3, pty, std::strtod(argv[4], nullptr), seconds, true);
+        const bool coloured = argc > 5 && std::string(argv[5]) == "colours";
+        ReportLiveStream(*Form3, pty, std::strtod(argv[4], nullptr), seconds, true, coloured);
         Form3->b_ConnectClick(nullptr);
         return 0;
     }
