@@ -35,7 +35,9 @@ bool TScrollbackFile::Open() {
     const QString name = kPrefix + QString::number(QCoreApplication::applicationPid()) + u'-' +
                          QString::number(GFileCount.fetch_add(1)) + kSuffix;
     FFile.setFileName(QDir(FFolder).filePath(name));
-    if (!FFile.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    // What the device sent is the user's alone, from the moment the file exists.
+    if (!FFile.open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered,
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         FError = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(FFile.fileName()), FFile.errorString());
         return false;
     }

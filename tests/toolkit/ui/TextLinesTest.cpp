@@ -5,6 +5,7 @@
 #include "toolkit/ui/TextLines.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -13,6 +14,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -531,6 +536,30 @@ TEST(TextLines, KeepsEverythingInOrderThroughTheScrollbackFile) {
 }
 
 // The line limit, set as well, drops the oldest text from the file too.
+#ifdef __linux__
+// The file's name goes at once, so its mode is read through the process's
+// open descriptors; a permissive umask shows a file made with the default mode.
+TEST(TextLines, TheScrollbackFileIsTheUsersAlone) {
+    TScratchFolder folder;
+    ASSERT_TRUE(folder.isValid());
+    const mode_t umaskBefore = umask(0);
+    TTextLines lines(kIndexBlock);
+    lines.SetScrollback(kChunk, folder.path().toStdU16String());
+    lines.Append(std::u16string(4 * kChunk, u'x'));
+    umask(umaskBefore);
+    ASSERT_TRUE(lines.ScrollbackError().empty());
+    int files = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::System | QDir::Files)) {
+        if (!fd.symLinkTarget().startsWith(folder.path())) continue;
+        struct stat status {};
+        ASSERT_EQ(stat(fd.filePath().toLocal8Bit().constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u) << fd.symLinkTarget().toStdString();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+#endif
+
 TEST(TextLines, DropsTheOldestLinesFromTheScrollbackFile) {
     TScratchFolder folder;
     std::mt19937 random(43);
