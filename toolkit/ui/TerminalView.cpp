@@ -72,9 +72,6 @@ TTerminalView::TTerminalView(QWidget* Parent) : QWidget(Parent), FSizeLabel(new 
     setCursor(Qt::IBeamCursor);
     FSizeLabel->setAutoFillBackground(true);
     FSizeLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    FFrame.setSingleShot(true);
-    FFrame.setInterval(16);
-    QObject::connect(&FFrame, &QTimer::timeout, this, [this] { update(); });
     FFeed.setSingleShot(true);
     FFeed.setInterval(0);
     QObject::connect(&FFeed, &QTimer::timeout, this, [this] { FeedSlices(); });
@@ -112,7 +109,7 @@ void TTerminalView::Feed(std::size_t Count) {
         FWaiting.erase(0, FWaitingFrom);
         FWaitingFrom = 0;
     }
-    if (FScreen.TakeChanged() && !FFrame.isActive()) FFrame.start();
+    if (FScreen.TakeChanged()) FFrame.Request();
     if (FFed) FFed();
 }
 

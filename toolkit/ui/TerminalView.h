@@ -14,6 +14,7 @@
 #include <string>
 
 #include "terminal/TerminalScreen.h"
+#include "toolkit/ui/FrameTimer.h"
 
 class QLabel;
 
@@ -84,7 +85,7 @@ private:
 
     TTerminalScreen FScreen{24, 80};
     QLabel* FSizeLabel;
-    QTimer FFrame;
+    TFrameTimer FFrame{[this] { update(); }};
     QTimer FFeed;
     std::string FWaiting;
     std::size_t FWaitingFrom = 0;
